@@ -1,0 +1,100 @@
+# Shared by scripts/test and scripts/run: packages, build, Wine prefix, Xvfb.
+# Source it; it defines functions only (plus ROOT and BUILD_DIR).
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$ROOT/$BUILD_DIR ;; esac
+
+WSLC_PACKAGES=(cmake ninja-build g++ googletest
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine64 xvfb xdotool x11-utils imagemagick)
+
+log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
+
+# Installs whatever the build and the tests need and is not there yet.
+ensure_packages() {
+  local missing=() p
+  for p in "${WSLC_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures (once) and builds everything in BUILD_DIR.
+build_all() {
+  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+    cmake --preset linux-mingw -S "$ROOT" -B "$BUILD_DIR" >/dev/null
+  fi
+  cmake --build "$BUILD_DIR" -- -j"$(nproc)"
+}
+
+# Starts a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
+# The caller stops it with stop_xvfb (scripts install a trap).
+start_xvfb() {
+  local n=${1:-90}
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1600x900x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || { log "Xvfb :$n failed to start"; return 1; }
+    sleep 0.1
+  done
+  export DISPLAY=":$n"
+}
+
+stop_xvfb() {
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+  fi
+}
+
+# The Wine environment of a build directory: its own prefix, no debug noise,
+# and no attempt to fetch the .NET or HTML engines (there is no network).
+wine_env() {
+  export WINEPREFIX="$BUILD_DIR/wineprefix"
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+}
+
+# Makes the prefix once per build directory: every program runs inside a
+# 1600x900 virtual desktop (so maximized windows and key input work without a
+# window manager) and a crash never waits on a dialog. Then installs the WSL
+# stand-in into its system32.
+prepare_prefix() {
+  wine_env
+  if [ ! -f "$WINEPREFIX/.wslc-ready" ]; then
+    log "creating Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x900 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.wslc-ready"
+  fi
+  local sys32="$WINEPREFIX/drive_c/windows/system32"
+  if [ -f "$BUILD_DIR/tools/wsl.exe" ]; then
+    cp -u "$BUILD_DIR/tools/wsl.exe" "$BUILD_DIR/tools/wsl-relay" "$sys32/"
+  fi
+}
+
+# Starts the virtual desktop and Wine's services ahead of the programs, with
+# no terminal or pipe attached, so no program's output is held open by them.
+start_wine_desktop() {
+  wine_env
+  wine explorer /desktop=Default,1600x900 </dev/null >/dev/null 2>&1 &
+  local i
+  for i in $(seq 1 50); do
+    wine reg query 'HKCU\Software\Wine\Explorer' >/dev/null 2>&1 </dev/null && break
+    sleep 0.1
+  done
+}
