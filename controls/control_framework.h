@@ -1,0 +1,69 @@
+#pragma once
+// Numbered child controls: their registry and records, the per-kind
+// operation tables, the common creation path, and the generic operations
+// that address a control by number.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace controls {
+
+// Data values of the ControlEvents that controls raise.
+inline constexpr int64_t ControlChanged = 768;
+inline constexpr int64_t ControlFocused = 14000;
+inline constexpr int64_t ControlUnfocused = 14001;
+
+struct ControlKind;
+
+struct ControlRecord {
+    HWND window;           // null: the number holds no control
+    const ControlKind* kind;
+    WNDPROC previousProc;  // the procedure ControlWindowProc replaced
+    // Kind-specific fields: label and text use backColor, frontColor,
+    // backBrush; the combo box uses extended, imageList, inSelectionChange.
+    intptr_t field1;
+    intptr_t field2;
+    intptr_t field3;
+};
+
+struct ControlKind {
+    int32_t kindCode;  // 3 label, 2 text, 8 combo box
+    LRESULT (*notify)(ControlRecord* record, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void (*destroyHook)(ControlRecord* record) noexcept;
+    int64_t (*getState)(ControlRecord* record) noexcept;
+    void (*setState)(ControlRecord* record, int64_t state) noexcept;
+    std::wstring (*getText)(ControlRecord* record);
+    void (*setText)(ControlRecord* record, const wchar_t* text) noexcept;
+    int64_t (*addItem)(ControlRecord* record, int64_t position, const wchar_t* text, int64_t image) noexcept;
+    int64_t (*addItemEx)(ControlRecord* record, int64_t position, const wchar_t* text, int64_t image,
+                         uint32_t flags) noexcept;
+    void (*focus)(ControlRecord* record) noexcept;
+};
+
+void InitControls() noexcept;
+void EndControls() noexcept;
+
+// Makes `window` the container of new controls on this thread; returns the
+// previous container (a null argument only returns it).
+HWND SetControlContainer(HWND window) noexcept;
+[[nodiscard]] ControlRecord* FindControl(int64_t number) noexcept;
+[[nodiscard]] ControlRecord* ControlFromWindow(HWND window) noexcept;
+[[nodiscard]] int64_t ControlSlotCount() noexcept;
+void DestroyControl(int64_t number) noexcept;
+// A parent window's message from or about a control, offered to its kind.
+LRESULT ForwardToControl(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+void PostControlEvent(HWND control, int64_t data) noexcept;
+
+// Generic operations by number (a number without a control: "", 0, nothing).
+[[nodiscard]] std::wstring GetControlText(int64_t number);
+void SetControlText(int64_t number, const wchar_t* text) noexcept;
+int64_t AddControlItem(int64_t number, int64_t position, const wchar_t* text) noexcept;
+void SetControlState(int64_t number, int64_t state) noexcept;
+void FocusControl(int64_t number) noexcept;
+
+// The system message font every new control receives.
+[[nodiscard]] HFONT DefaultControlFont() noexcept;
+
+}  // namespace controls
