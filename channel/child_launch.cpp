@@ -1,0 +1,2 @@
+// Placeholder until the launch is built.
+#include "channel/child_launch.h"

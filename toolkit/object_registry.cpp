@@ -1,0 +1,2 @@
+// Placeholder until the registry is built.
+#include "toolkit/object_registry.h"
