@@ -1,0 +1,15 @@
+#pragma once
+// Every acknowledgement beep goes through here, so tests can observe the
+// beeps (and give them a duration, since Wine's Beep returns at once).
+
+#include <windows.h>
+
+namespace app {
+
+using BeepFunction = BOOL(WINAPI*)(DWORD frequency, DWORD duration);
+
+void ConsoleBeep(DWORD frequency, DWORD duration) noexcept;
+// Replaces the platform's Beep; null restores it. For tests.
+void SetBeepFunction(BeepFunction beep) noexcept;
+
+}  // namespace app

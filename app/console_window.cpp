@@ -1,0 +1,103 @@
+#include "app/console_window.h"
+
+#include "app/beeper.h"
+#include "app/console_state.h"
+#include "app/shell_writer.h"
+#include "app/transcript_view.h"
+#include "controls/combo_control.h"
+#include "controls/control_framework.h"
+#include "controls/label_control.h"
+#include "controls/text_control.h"
+#include "toolkit/event_codes.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/main_window.h"
+#include "toolkit/shortcuts.h"
+
+namespace app {
+namespace {
+
+constexpr uint32_t MainWindowFlags = 0x1000001;  // centred, then shown maximized and active
+// Read-only, multi-line, and scrolling vertically as text is appended (a
+// multi-line edit control without ES_AUTOVSCROLL refuses text beyond its
+// visible lines).
+constexpr uint32_t TranscriptFlags = 0x844;
+constexpr uint32_t CommandBoxFlags = 0x42;  // editable drop-down, scrolling sideways
+constexpr uint32_t ReturnKey = 13;
+constexpr uint32_t EscapeKey = 27;
+
+int32_t T(double v) noexcept { return static_cast<int32_t>(static_cast<int64_t>(v)); }
+
+}  // namespace
+
+ConsoleLayout ComputeLayout(int64_t width, int64_t height) noexcept {
+    const double w = static_cast<double>(width);
+    const double h = static_cast<double>(height);
+    const int32_t half = T(w / 2.0);
+    const int32_t top = T(h * 0.9);          // floor of 9H/10
+    const int32_t bottom = T(h - h * 0.9);   // floor of H/10
+    return ConsoleLayout{
+        .outLabel = {0, top, half - 1, bottom},
+        .outputView = {0, 0, half - 1, top - 1},
+        .commandLabel = {half, 0, half, bottom},
+        .commandBox = {half, 0, half, top - 1},
+    };
+}
+
+void SetUpConsoleWindow() {
+    using namespace controls;
+    ConsoleState& console = Console();
+    (void)toolkit::OpenMainWindow(MainWindow, toolkit::IgnoreValue, toolkit::IgnoreValue, toolkit::IgnoreValue,
+                                  toolkit::IgnoreValue, L"test", MainWindowFlags);
+    console.clientWidth = toolkit::WindowInnerWidth(MainWindow);
+    console.clientHeight = toolkit::WindowInnerHeight(MainWindow);
+    const ConsoleLayout l = ComputeLayout(console.clientWidth, console.clientHeight);
+
+    // A control that could not be made is simply missing.
+    (void)CreateLabelControl(OutLabel, l.outLabel.x, l.outLabel.y, l.outLabel.width, l.outLabel.height, L"out");
+    HWND transcript = CreateTextControl(OutputView, l.outputView.x, l.outputView.y, l.outputView.width,
+                                        l.outputView.height, L"", TranscriptFlags);
+    if (transcript) PrepareTranscript(transcript);
+    (void)CreateLabelControl(CommandLabel, l.commandLabel.x, l.commandLabel.y, l.commandLabel.width,
+                             l.commandLabel.height, L"command");
+    (void)CreateComboControl(CommandBox, l.commandBox.x, l.commandBox.y, l.commandBox.width, l.commandBox.height,
+                             CommandBoxFlags);
+    (void)AddControlItem(CommandBox, -1, L"");  // the blank history item
+}
+
+void BindKeysAndFocus() noexcept {
+    (void)toolkit::AddShortcut(MainWindow, ReturnKey, ReturnItem);
+    (void)toolkit::AddShortcut(MainWindow, EscapeKey, EscapeItem);
+    controls::FocusControl(CommandBox);
+    controls::SetControlState(CommandBox, 0);
+}
+
+void ReturnAction() {
+    ConsoleBeep(2000, 1);
+    const std::wstring typed = controls::GetControlText(CommandBox);
+    // Sent exactly as typed; the writer thread waits for the pipe, not us.
+    ConsoleWriter().Send(typed + L"\n");
+    (void)controls::AddControlItem(CommandBox, 1, typed.c_str());
+    controls::SetControlText(CommandBox, L"");
+    controls::SetControlState(CommandBox, 0);
+}
+
+void EscapeAction() {
+    ConsoleWriter().Send(std::wstring(1, L'\x0003'));
+    ConsoleBeep(2000, 1);
+}
+
+void RunInputLoop() {
+    for (;;) {
+        const int64_t e = toolkit::WaitEvent(1);
+        if (e == toolkit::CloseEvent) return;
+        if (e != toolkit::MenuEvent || Console().shellRunning.load() == 0) continue;
+        const int64_t item = toolkit::EventMenuItem();
+        if (item == ReturnItem) {
+            ReturnAction();
+        } else if (item == EscapeItem) {
+            EscapeAction();
+        }
+    }
+}
+
+}  // namespace app

@@ -1,0 +1,89 @@
+#include "app/startup.h"
+
+#include "app/command_text.h"
+#include "app/console_state.h"
+#include "app/console_window.h"
+#include "app/output_pumps.h"
+#include "app/shell_writer.h"
+#include "app/transcript_feed.h"
+#include "app/worker_threads.h"
+#include "channel/child_launch.h"
+#include "controls/control_framework.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/main_window.h"
+
+namespace app {
+namespace {
+
+constexpr wchar_t ShellProgram[] = L"c:/windows/system32/wsl.exe";
+constexpr wchar_t ShellParameters[] = L"bash --noediting -i -s";
+// Hidden, record kept, three pipes; text to and from the shell in UTF-8,
+// which is what bash under WSL reads and writes.
+constexpr uint32_t ShellLaunchFlags = channel::StartHidden | channel::KeepChild | channel::PipeStdout |
+                                      channel::PipeStdin | channel::PipeStderr | channel::TextUtf8;
+constexpr wchar_t RanStatus[] = L"\r\n---ran---";
+constexpr wchar_t ErrorStatus[] = L"\r\n---error opening bash---";
+
+void InitLibraries() noexcept {
+    toolkit::InitEventLibrary();
+    toolkit::InitWindowLibrary();
+    controls::InitControls();
+    channel::InitChildChannel();
+    InitThreadRegistry();
+}
+
+void EndLibraries() noexcept {
+    // The pumps and the writer may still run: from here on nothing they hand
+    // over reaches the transcript, and they touch no window or control.
+    ConsoleFeed().Close();
+    EndThreadRegistry();
+    controls::EndControls();
+    toolkit::EndWindowLibrary();
+    toolkit::EndEventLibrary();
+}
+
+void AppendStatus(const wchar_t* status) {
+    const std::wstring text = controls::GetControlText(OutputView) + status;
+    controls::SetControlText(OutputView, text.c_str());
+}
+
+}  // namespace
+
+unsigned RunConsole() {
+    ConsoleState& console = Console();
+    InitLibraries();
+    console.startupCommand = AssembleStartupCommand();
+    SetUpConsoleWindow();
+
+    const uintptr_t launched = channel::StartChildProcess(ShellProgram, ShellParameters, L"", ShellLaunchFlags);
+    console.shellChild = channel::AsChild(launched);
+    if (console.shellChild) {
+        AppendStatus(RanStatus);
+        console.shellRunning.store(1);
+    } else {
+        AppendStatus(ErrorStatus);
+    }
+
+    BindKeysAndFocus();
+    // The command text goes in front of everything the transcript holds.
+    const std::wstring head = console.startupCommand + L"\r\n" + controls::GetControlText(OutputView);
+    controls::SetControlText(OutputView, head.c_str());
+
+    if (controls::ControlRecord* transcript = controls::FindControl(OutputView)) {
+        (void)ConsoleFeed().Attach(transcript->window);
+    }
+    ShellWriter& writer = ConsoleWriter();
+    if (console.shellChild) (void)writer.Start(console.shellChild);
+    writer.Send(console.startupCommand + L"\n");  // with no shell, dropped
+
+    PumpContext& pumps = ConsolePumps();
+    pumps.child = console.shellChild;
+    (void)StartWorkerThread(&OutputPump, &pumps);
+    (void)StartWorkerThread(&ErrorPump, &pumps);
+
+    RunInputLoop();
+    EndLibraries();
+    return 0;
+}
+
+}  // namespace app
