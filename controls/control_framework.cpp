@@ -1,16 +1,117 @@
-// Placeholder until the control framework is built.
+// Start-up of the controls, the registration every creation ends with, the
+// window procedure put in front of every control, and the routes from a
+// control to its kind (parent messages) and to the event queue.
 #include "controls/control_framework.h"
 
+#include "controls/control_creation.h"
 #include "toolkit/event_codes.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/object_registry.h"
+
+#include <commctrl.h>
+#include <ole2.h>
 
 namespace controls {
 namespace {
-HWND g_container = nullptr;
+
+// Kept for the life of the process; controls may still be asked for it while
+// the window goes away at shutdown.
+HFONT g_defaultControlFont = nullptr;
+
+// The metrics block without the padded-border field, which older systems do
+// not know and reject.
+constexpr UINT NonClientMetricsSizeWithoutPadding = 500;
+
+HFONT ChooseDefaultFont() noexcept {
+    auto font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = NonClientMetricsSizeWithoutPadding;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, NonClientMetricsSizeWithoutPadding, &metrics, 0)) {
+        if (HFONT message = CreateFontIndirectW(&metrics.lfMessageFont)) font = message;
+    }
+    return font;
 }
-HWND SetControlContainer(HWND window) noexcept {
-    HWND previous = g_container;
-    if (window) g_container = window;
-    return previous;
+
+// The number a control window carries; -1 when it has none (not registered
+// yet, or already cleaned up).
+int64_t ControlNumberOf(HWND window) noexcept { return GetWindowLongPtrW(window, GWLP_ID); }
+
+void CleanUpControl(HWND window, int64_t number, ControlRecord* record) noexcept {
+    if (record->kind && record->kind->destroyHook) record->kind->destroyHook(record);
+    (void)RemovePropW(window, L"KX_ID");  // absent already is fine
+    if (RemovePropW(window, L"KX_DropAccept")) (void)RevokeDragDrop(window);  // nothing to do if never registered
+    SetWindowLongPtrW(window, GWLP_ID, -1);
+    toolkit::DropEvents(toolkit::ControlEvent, number, -1, -1);
+    toolkit::Guard guard(ControlRegistry()->Lock());
+    // Only this window's record is cleared, never one that already serves
+    // another window.
+    if (record->window == window) ControlRegistry()->Release(number);
 }
-LRESULT ForwardToControl(HWND, HWND, UINT, WPARAM, LPARAM) noexcept { return toolkit::NotHandled; }
+
+}  // namespace
+
+void InitControls() noexcept {
+    if (ControlRegistry()) return;  // once per process
+    g_defaultControlFont = ChooseDefaultFont();
+    CreateControlRegistry();
+    (void)ControlList();  // the calling thread's state, with the font just chosen
+    INITCOMMONCONTROLSEX init{};
+    init.dwSize = sizeof(init);
+    init.dwICC = ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;
+    (void)InitCommonControlsEx(&init);  // the classes used here are registered by the library anyway
+}
+
+void EndControls() noexcept {
+    // The registry and the font stay: the window, and with it every control,
+    // is destroyed after this step, and its clean-up still needs the table;
+    // the pumps may still ask for the transcript until the process exits.
+}
+
+HFONT DefaultControlFont() noexcept { return g_defaultControlFont; }
+
+int32_t ScaleToPixels(int32_t value) noexcept { return MulDiv(value, 96, 96); }
+
+HWND RegisterControl(int64_t number, ControlRecord* record, HWND window, const ControlKind* kind) noexcept {
+    record->window = window;
+    record->kind = kind;
+    record->previousProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
+    SetWindowLongPtrW(window, GWLP_ID, static_cast<LONG_PTR>(number));
+    (void)SetPropW(window, L"KX_ID", reinterpret_cast<HANDLE>(static_cast<intptr_t>(number)));  // 0 reads as absent anyway
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ControlList().font), TRUE);
+    return window;
+}
+
+LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    const int64_t number = ControlNumberOf(window);
+    if (number == -1) return DefWindowProcW(window, message, wParam, lParam);
+    ControlRecord* record = FindControl(number);
+    if (!record || record->window != window || !record->previousProc)
+        return DefWindowProcW(window, message, wParam, lParam);
+    const LRESULT result = CallWindowProcW(record->previousProc, window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) CleanUpControl(window, number, record);
+    return result;
+}
+
+LRESULT ForwardToControl(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    ControlRecord* record = ControlFromWindow(control);
+    if (!record || !record->kind || !record->kind->notify) return toolkit::NotHandled;
+    return record->kind->notify(record, parent, message, wParam, lParam);
+}
+
+void PostControlEvent(HWND control, int64_t data) noexcept {
+    const int64_t number = ControlNumberOf(control);
+    if (number == -1) return;
+    // The owning window is the nearest one, from the control upwards, that
+    // carries a window number; without one the number reads as -1.
+    int64_t windowNumber = -1;
+    for (HWND w = control; w; w = GetParent(w)) {
+        if (const auto id = reinterpret_cast<intptr_t>(GetPropW(w, L"KX_WindowID"))) {
+            windowNumber = id - 1;
+            break;
+        }
+    }
+    toolkit::RaiseEvent(toolkit::ControlEvent, number, windowNumber, data, 0);
+}
+
 }  // namespace controls

@@ -1,0 +1,66 @@
+// The static label: one line of text, shown as it is (no mnemonic prefix).
+#include "controls/label_control.h"
+
+#include "controls/colour_replies.h"
+#include "controls/control_creation.h"
+#include "controls/control_fields.h"
+#include "toolkit/event_codes.h"
+
+namespace controls {
+namespace {
+
+// WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX: an ampersand is shown, not
+// taken as a mnemonic.
+constexpr uint32_t LabelStyle = 0x50020080;
+constexpr uint32_t LabelFlags = 0;  // the labels of this system take no flags
+
+LRESULT LabelNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) noexcept {
+    if (message == WM_CTLCOLORSTATIC) return ColourReply(record, wParam, COLOR_BTNFACE);
+    return toolkit::NotHandled;
+}
+
+const ControlKind& LabelKind() noexcept {
+    static const ControlKind kind{
+        .kindCode = 3,
+        .notify = LabelNotify,          // colour replies
+        .destroyHook = ReleaseBackBrush, // releases backBrush
+        .getState = nullptr,
+        .setState = nullptr,
+        .getText = nullptr,             // window text
+        .setText = nullptr,             // window text
+        .addItem = nullptr,
+        .addItemEx = nullptr,
+        .focus = nullptr,               // SetFocus
+    };
+    return kind;
+}
+
+}  // namespace
+
+HWND CreateLabelControl(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                        const wchar_t* text) noexcept {
+    ControlListState& list = ControlList();
+    const ControlKind& kind = LabelKind();
+    if (!text) text = L"";
+    x = ScaleToPixels(x);
+    y = ScaleToPixels(y);
+    width = ScaleToPixels(width);
+    height = ScaleToPixels(height);
+
+    const DWORD exStyle = (LabelFlags >> 8) & WS_EX_CLIENTEDGE;
+    const DWORD style = LabelFlags | LabelStyle;
+    HWND window = CreateWindowExW(exStyle, L"Static", text, style, x, y, width, height, list.container,
+                                  UnnumberedControlId(), GetModuleHandleW(nullptr), nullptr);
+    if (!window) return nullptr;
+
+    ControlRecord* record = AllocateControlRecord(number);
+    if (!record) {
+        (void)DestroyWindow(window);  // no number to hold it; the old control (if any) stays
+        return nullptr;
+    }
+    BackColor(*record) = -1;
+    FrontColor(*record) = -1;
+    return RegisterControl(number, record, window, &kind);
+}
+
+}  // namespace controls

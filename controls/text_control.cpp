@@ -1,0 +1,88 @@
+// The text control: an edit window that also reports gaining and losing the
+// keyboard focus as control events.
+#include "controls/text_control.h"
+
+#include "controls/colour_replies.h"
+#include "controls/control_creation.h"
+#include "controls/control_fields.h"
+#include "toolkit/event_codes.h"
+
+namespace controls {
+namespace {
+
+// WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL: lines
+// scroll sideways rather than wrap.
+constexpr uint32_t TextStyle = 0x50030080;
+// Flag that turns the sunken client edge off.
+constexpr uint32_t NoClientEdgeFlag = 0x20000;
+
+// The "Edit" class procedure, saved at each creation (always the same value).
+WNDPROC EditClassProc = nullptr;
+
+LRESULT CALLBACK TextControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_SETFOCUS) PostControlEvent(window, ControlFocused);
+    if (message == WM_KILLFOCUS) PostControlEvent(window, ControlUnfocused);
+    return CallWindowProcW(EditClassProc, window, message, wParam, lParam);
+}
+
+LRESULT TextNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) noexcept {
+    if (message == WM_CTLCOLOREDIT) return ColourReply(record, wParam, COLOR_WINDOW);
+    // The platform sends this for a read-only text control; a disabled one
+    // keeps the platform's greyed look.
+    if (message == WM_CTLCOLORSTATIC && IsWindowEnabled(record->window))
+        return ColourReply(record, wParam, COLOR_BTNFACE);
+    // Edit notifications go back to the parent, which raises them as
+    // ControlEvents carrying the notification code.
+    return toolkit::NotHandled;
+}
+
+const ControlKind& TextKind() noexcept {
+    static const ControlKind kind{
+        .kindCode = 2,
+        .notify = TextNotify,            // colour replies
+        .destroyHook = ReleaseBackBrush, // releases backBrush
+        .getState = nullptr,
+        .setState = nullptr,
+        .getText = nullptr,              // window text: the whole content
+        .setText = nullptr,              // window text: replaces the whole content
+        .addItem = nullptr,
+        .addItemEx = nullptr,
+        .focus = nullptr,                // SetFocus
+    };
+    return kind;
+}
+
+}  // namespace
+
+HWND CreateTextControl(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height, const wchar_t* text,
+                       uint32_t flags) noexcept {
+    ControlListState& list = ControlList();
+    const ControlKind& kind = TextKind();
+    if (!text) text = L"";
+    x = ScaleToPixels(x);
+    y = ScaleToPixels(y);
+    width = ScaleToPixels(width);
+    height = ScaleToPixels(height);
+
+    // 0x20000 >> 8 is WS_EX_CLIENTEDGE: the flag clears the edge the control
+    // otherwise has.
+    const DWORD exStyle = (~(flags >> 8)) & WS_EX_CLIENTEDGE;
+    static_assert((NoClientEdgeFlag >> 8) == WS_EX_CLIENTEDGE);
+    const DWORD style = flags | TextStyle;
+    HWND window = CreateWindowExW(exStyle, L"Edit", text, style, x, y, width, height, list.container,
+                                  UnnumberedControlId(), GetModuleHandleW(nullptr), nullptr);
+    if (!window) return nullptr;
+
+    ControlRecord* record = AllocateControlRecord(number);
+    if (!record) {
+        (void)DestroyWindow(window);  // no number to hold it; the old control (if any) stays
+        return nullptr;
+    }
+    EditClassProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextControlProc)));
+    BackColor(*record) = -1;
+    FrontColor(*record) = -1;
+    return RegisterControl(number, record, window, &kind);
+}
+
+}  // namespace controls
