@@ -1,0 +1,82 @@
+// Start and end of the event library, and its hidden window, through which
+// another thread can have an event raised on the thread that owns it.
+#include "toolkit/event_codes.h"
+#include "toolkit/event_post.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/event_state.h"
+#include "toolkit/toolkit_heap.h"
+
+namespace toolkit {
+
+namespace {
+
+constexpr wchar_t PostEventClass[] = L"PostEventClass";
+
+struct PostedEvent {
+    int32_t code;
+    int64_t object;
+    int64_t window;
+    int64_t data;
+};
+
+struct EventLibraryState {
+    HWND postWindow;
+    UINT postMessage;  // "KX_PostEventMessage"
+};
+
+EventLibraryState& EventLibrary() noexcept {
+    static EventLibraryState state{};
+    return state;
+}
+
+LRESULT CALLBACK PostEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    const UINT postMessage = EventLibrary().postMessage;
+    if (postMessage != 0 && message == postMessage && lParam != 0) {
+        auto* posted = reinterpret_cast<PostedEvent*>(lParam);
+        RaiseEvent(posted->code, posted->object, posted->window, posted->data, DeliverAlways);
+        HeapFree(ToolkitHeap(), 0, posted);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void InitEventLibrary() noexcept {
+    EventLibraryState& state = EventLibrary();
+    (void)EventLock();  // built now rather than by the first event
+    if (state.postWindow) return;
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = PostEventProc;
+    windowClass.hInstance = module;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = PostEventClass;
+    (void)RegisterClassW(&windowClass);  // a class left registered is reused
+    // Never shown; it only receives posted events.
+    state.postWindow =
+        CreateWindowExW(0, PostEventClass, L"", WS_CAPTION, 0, 0, 1, 1, nullptr, nullptr, module, nullptr);
+    state.postMessage = RegisterWindowMessageW(L"KX_PostEventMessage");
+}
+
+void EndEventLibrary() noexcept {
+    EventLibraryState& state = EventLibrary();
+    if (state.postWindow) DestroyWindow(state.postWindow);
+    state.postWindow = nullptr;
+    (void)UnregisterClassW(PostEventClass, GetModuleHandleW(nullptr));  // nothing to do if it fails
+}
+
+bool PostEvent(int32_t code, int64_t object, int64_t window, int64_t data) noexcept {
+    const EventLibraryState& state = EventLibrary();
+    if (!state.postWindow || state.postMessage == 0) return false;
+    auto* posted = static_cast<PostedEvent*>(HeapAlloc(ToolkitHeap(), HEAP_ZERO_MEMORY, sizeof(PostedEvent)));
+    if (!posted) return false;
+    *posted = PostedEvent{code, object, window, data};
+    if (!PostMessageW(state.postWindow, state.postMessage, 0, reinterpret_cast<LPARAM>(posted))) {
+        HeapFree(ToolkitHeap(), 0, posted);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace toolkit
