@@ -1,0 +1,541 @@
+#include "toolkit/shortcuts.h"
+#include "toolkit/window_record.h"
+#include "toolkit_test_support.h"
+
+#include <string>
+
+namespace {
+
+using namespace toolkit;
+using namespace toolkit_test;
+
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+constexpr uint32_t SystemFlags = 0x1000001;
+
+// What CreateWindowExW was given for the next top-level window made on this
+// thread, seen through a CBT hook.
+class CreateCapture {
+public:
+    CreateCapture() {
+        current_ = this;
+        hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    }
+    ~CreateCapture() {
+        UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    bool seen = false;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    int x = 0, y = 0, cx = 0, cy = 0;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND && current_ && !current_->seen) {
+            const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+            if (!cs->hwndParent) {
+                current_->seen = true;
+                current_->style = static_cast<DWORD>(cs->style);
+                current_->exStyle = cs->dwExStyle;
+                current_->x = cs->x;
+                current_->y = cs->y;
+                current_->cx = cs->cx;
+                current_->cy = cs->cy;
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline CreateCapture* current_ = nullptr;
+    HHOOK hook_;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { (void)TakeEvents(20); }
+    void TearDown() override {
+        for (int64_t n = 0; n < 8; ++n) CloseNumberedWindow(n);
+        (void)TakeEvents(20);
+    }
+
+    static std::wstring ClassOf(HWND window) {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        return name;
+    }
+    static DWORD StyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)); }
+    static RECT WindowRect(HWND window) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        return r;
+    }
+};
+
+TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
+    CreateCapture capture;
+    const HWND window = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(capture.seen);
+    EXPECT_EQ(capture.style, 0x01000000u) << std::hex << capture.style;
+    EXPECT_EQ(capture.exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), 0u);
+
+    // The platform adds WS_VISIBLE (shown), and to every overlapped window
+    // WS_CLIPSIBLINGS and WS_CAPTION; nothing else may appear.
+    const DWORD added = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION;
+    EXPECT_EQ(StyleOf(window) & ~added, static_cast<DWORD>(WS_MAXIMIZE)) << std::hex << StyleOf(window);
+    EXPECT_EQ(StyleOf(window) & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u);
+    EXPECT_TRUE(IsZoomed(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(GetActiveWindow(), window);
+
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(WindowInnerWidth(0), client.right);
+    EXPECT_EQ(WindowInnerHeight(0), client.bottom);
+    // Maximized on the 1600x900 desktop, the client area is nearly all of it.
+    EXPECT_GT(WindowInnerWidth(0), 1000);
+    EXPECT_GT(WindowInnerHeight(0), 500);
+
+    EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(window, L"KX_WindowID")), 1);
+    EXPECT_EQ(ClassOf(window), L"WindowClass_0");
+    wchar_t title[16] = {};
+    GetWindowTextW(window, title, 16);
+    EXPECT_STREQ(title, L"test");
+    EXPECT_EQ(GetClassLongPtrW(window, GCL_STYLE), static_cast<ULONG_PTR>(CS_DBLCLKS));
+    EXPECT_EQ(GetClassLongPtrW(window, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
+    EXPECT_EQ(controls::SetControlContainer(nullptr), window) << "the new window takes new controls";
+}
+
+TEST_F(MainWindowTest, OpeningRaisesActivationButNoSizeOrMoveEvents) {
+    ASSERT_NE(OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags), nullptr);
+    const std::vector<Event> events = TakeEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front(), (Event{ActivateEvent, 0, 0, 0}));
+    for (int64_t code : {SizeEvent, MoveEvent, MaximizeEvent, MinimizeEvent, RestoreEvent}) {
+        EXPECT_FALSE(Contains(events, code)) << code;
+    }
+}
+
+TEST_F(MainWindowTest, DefaultShortcutsAreTabAndShiftTab) {
+    ASSERT_NE(OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags), nullptr);
+    ASSERT_NE(AddShortcut(0, 13, 0), nullptr);
+    const HACCEL table = AddShortcut(0, 27, 1);
+    ASSERT_NE(table, nullptr);
+    ACCEL entries[8] = {};
+    ASSERT_EQ(CopyAcceleratorTableW(table, entries, 8), 4);
+    const ACCEL expected[4] = {{0x03, VK_TAB, 64001}, {0x07, VK_TAB, 64002}, {0x03, VK_RETURN, 0}, {0x03, VK_ESCAPE, 1}};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(entries[i].fVirt & 0x1F, expected[i].fVirt);
+        EXPECT_EQ(entries[i].key, expected[i].key);
+        EXPECT_EQ(entries[i].cmd, expected[i].cmd);
+    }
+}
+
+TEST_F(MainWindowTest, CaptionIsAddedOnlyWhenTheFlagsNameNoStyle) {
+    struct Case {
+        uint32_t flags;
+        DWORD style;  // as given to CreateWindowExW
+        DWORD exStyle;
+    };
+    const Case cases[] = {
+        {0x00000000, WS_CAPTION, 0},
+        {0x00000001, WS_CAPTION, 0},                        // CenterOnScreen
+        {0x00000002, WS_CAPTION, 0},                        // CenterOnParent
+        {0x10000000, WS_CAPTION, 0},                        // OpenHidden
+        {0x00000008, WS_CAPTION, 0},                        // NoControlContainer
+        {0x01000000, WS_MAXIMIZE, 0},                       // a style bit: nothing added
+        {0x00080000, WS_SYSMENU, 0},
+        {0x80000000, WS_POPUP, 0},
+        {0x00CF0000, WS_OVERLAPPEDWINDOW, 0},
+        {0x02000000, 0, 0},                                  // OpenInactive counts as a style bit, then is dropped
+        {0x00000004, WS_CAPTION, WS_EX_TOOLWINDOW},         // ToolWindow
+        {0x21030004, WS_CAPTION, WS_EX_TOOLWINDOW},         // ToolWindow drops min/max and their boxes
+        {0x00000004 | 0x00080000, WS_CAPTION | WS_SYSMENU, WS_EX_TOOLWINDOW},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << "flags 0x" << c.flags);
+        CreateCapture capture;
+        const HWND window = OpenMainWindow(3, 40, 40, 200, 100, L"flags", c.flags | OpenHidden);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(capture.seen);
+        EXPECT_EQ(capture.style, c.style) << std::hex << capture.style;
+        // The platform adds WS_EX_WINDOWEDGE to windows with a caption.
+        EXPECT_EQ(capture.exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), c.exStyle);
+        EXPECT_FALSE(IsWindowVisible(window));
+        CloseNumberedWindow(3);
+    }
+}
+
+TEST_F(MainWindowTest, ClientSizeIsTheSizeAskedFor) {
+    for (uint32_t flags : {0u, 0x00CF0000u, 0x00000004u, 0x80000000u}) {
+        SCOPED_TRACE(flags);
+        CreateCapture capture;
+        const HWND window = OpenMainWindow(2, 30, 40, 321, 123, L"size", flags);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(WindowInnerWidth(2), 321);
+        EXPECT_EQ(WindowInnerHeight(2), 123);
+        RECT expected{0, 0, 321, 123};
+        AdjustWindowRectEx(&expected, capture.style, FALSE, capture.exStyle);
+        EXPECT_EQ(capture.cx, expected.right - expected.left);
+        EXPECT_EQ(capture.cy, expected.bottom - expected.top);
+        CloseNumberedWindow(2);
+    }
+}
+
+TEST_F(MainWindowTest, PositionRulesForIgnoreValue) {
+    struct Case {
+        int32_t x, y;
+        uint32_t flags;
+        bool platformPlaces;
+    };
+    const Case cases[] = {
+        {IgnoreValue, 70, 0, true},
+        {IgnoreValue, IgnoreValue, 0, true},
+        {IgnoreValue, 70, CenterOnScreen, true},
+        {120, IgnoreValue, 0, true},
+        {120, IgnoreValue, CenterOnScreen, false},
+        {120, 70, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " flags " << c.flags);
+        CreateCapture capture;
+        ASSERT_NE(OpenMainWindow(1, c.x, c.y, 200, 100, L"pos", c.flags | OpenHidden), nullptr);
+        ASSERT_TRUE(capture.seen);
+        // Wine shows the hook the position it has already chosen, Windows
+        // shows CW_USEDEFAULT: either way the values given are not used.
+        if (c.platformPlaces) {
+            EXPECT_TRUE(capture.x == CW_USEDEFAULT || capture.x != c.x) << capture.x;
+            EXPECT_TRUE(capture.y == CW_USEDEFAULT || capture.y != c.y) << capture.y;
+            EXPECT_NE(capture.x, IgnoreValue);
+            EXPECT_NE(capture.y, IgnoreValue);
+        } else {
+            EXPECT_EQ(capture.x, c.x);
+            EXPECT_EQ(capture.y, c.y);
+        }
+        CloseNumberedWindow(1);
+    }
+}
+
+TEST_F(MainWindowTest, GivenPositionIsKept) {
+    const HWND window = OpenMainWindow(1, 120, 70, 200, 100, L"pos", 0);
+    ASSERT_NE(window, nullptr);
+    const RECT r = WindowRect(window);
+    EXPECT_EQ(r.left, 120);
+    EXPECT_EQ(r.top, 70);
+}
+
+TEST_F(MainWindowTest, CenterOnScreenCentresTheOuterRectangle) {
+    const HWND window = OpenMainWindow(1, 5, 5, 300, 200, L"centre", CenterOnScreen);
+    ASSERT_NE(window, nullptr);
+    const RECT r = WindowRect(window);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - w) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - h) / 2);
+}
+
+TEST_F(MainWindowTest, CenterOnParentWithoutParentCentresNothing) {
+    for (uint32_t flags : {CenterOnParent, CenterOnParent | CenterOnScreen}) {
+        SCOPED_TRACE(flags);
+        const HWND window = OpenMainWindow(1, 7, 9, 300, 200, L"centre", flags);
+        ASSERT_NE(window, nullptr);
+        const RECT r = WindowRect(window);
+        EXPECT_EQ(r.left, 7);
+        EXPECT_EQ(r.top, 9);
+        CloseNumberedWindow(1);
+    }
+}
+
+TEST_F(MainWindowTest, OpenInactiveDoesNotActivateAndNoControlContainerKeepsTheContainer) {
+    const HWND first = OpenMainWindow(0, 10, 10, 300, 200, L"first", 0);
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(GetActiveWindow(), first);
+    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | OpenInactive | NoControlContainer);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(IsWindowVisible(second));
+    EXPECT_EQ(GetActiveWindow(), first);
+    EXPECT_EQ(controls::SetControlContainer(nullptr), first);
+    EXPECT_EQ(StyleOf(second) & 0x0000000F, 0u) << "toolkit bits never reach the platform";
+}
+
+TEST_F(MainWindowTest, NumbersWithoutWindowGiveZeroAndCloseDoesNothing) {
+    EXPECT_EQ(WindowInnerWidth(5), 0);
+    EXPECT_EQ(WindowInnerHeight(5), 0);
+    EXPECT_EQ(WindowInnerWidth(-1), 0);
+    EXPECT_EQ(WindowInnerWidth(100000), 0);
+    CloseNumberedWindow(5);
+    CloseNumberedWindow(-3);
+    EXPECT_EQ(AddShortcut(5, 13, 0), nullptr);
+}
+
+TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
+    const HWND old = OpenMainWindow(0, 10, 10, 300, 200, L"old", 0);
+    ASSERT_NE(old, nullptr);
+    (void)TakeEvents(20);
+    RaiseEvent(MenuEvent, 5, 0, 0, 0);
+    RaiseEvent(MenuEvent, 6, 1, 0, 0);  // another window's event stays
+    const HWND fresh = OpenMainWindow(0, 20, 20, 250, 150, L"new", 0);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_FALSE(IsWindow(old));
+    EXPECT_EQ(WindowInnerWidth(0), 250);
+    EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(fresh, L"KX_WindowID")), 1);
+    const std::vector<Event> events = TakeEvents();
+    EXPECT_TRUE(Contains(events, MenuEvent));
+    for (const Event& e : events) EXPECT_NE(e, (Event{MenuEvent, 5, 0, 0}));
+    // The new window works as the old one did.
+    EXPECT_EQ(SendMessageW(fresh, WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{CloseEvent, 0, 0, 0}}));
+}
+
+TEST_F(MainWindowTest, DestroyedWindowLeavesNoEventsAndFreesItsNumber) {
+    for (bool direct : {false, true}) {
+        SCOPED_TRACE(direct ? "DestroyWindow" : "CloseNumberedWindow");
+        const HWND window = OpenMainWindow(4, 10, 10, 300, 200, L"gone", 0);
+        ASSERT_NE(window, nullptr);
+        (void)TakeEvents(20);
+        RaiseEvent(RepaintEvent, 0, 4, 0, 0);
+        RaiseEvent(MenuEvent, 1, 3, 0, 0);
+        RaiseEvent(SizeEvent, 0, 4, 0, 0);
+        if (direct) {
+            DestroyWindow(window);  // the clean-up at WM_NCDESTROY does the work
+        } else {
+            CloseNumberedWindow(4);
+        }
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(WindowInnerWidth(4), 0);
+        EXPECT_EQ(AddShortcut(4, 13, 0), nullptr);
+        for (const Event& e : QueuedEvents()) EXPECT_NE(e.window, 4) << e;
+    }
+}
+
+// Refuses the creation of every window on this thread while it lives.
+class RefuseCreation {
+public:
+    RefuseCreation() { hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId()); }
+    ~RefuseCreation() { UnhookWindowsHookEx(hook_); }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND) return 1;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook_;
+};
+
+TEST_F(MainWindowTest, FailedCreationReturnsNullAndLeavesTheNumberFree) {
+    const HWND old = OpenMainWindow(6, 10, 10, 200, 100, L"old", 0);
+    ASSERT_NE(old, nullptr);
+    (void)TakeEvents(20);
+    HWND window = nullptr;
+    {
+        RefuseCreation refuse;
+        window = OpenMainWindow(6, 10, 10, 200, 100, L"refused", 0);
+    }
+    EXPECT_EQ(window, nullptr);
+    EXPECT_FALSE(IsWindow(old)) << "the number was released before the attempt";
+    EXPECT_EQ(WindowInnerWidth(6), 0);
+    EXPECT_EQ(WindowInnerHeight(6), 0);
+    EXPECT_EQ(AddShortcut(6, 13, 0), nullptr);
+    for (const Event& e : QueuedEvents()) EXPECT_NE(e.window, 6) << e;
+    // The number can be opened again afterwards.
+    EXPECT_NE(OpenMainWindow(6, 10, 10, 200, 100, L"again", 0), nullptr);
+    EXPECT_EQ(WindowInnerWidth(6), 200);
+}
+
+TEST_F(MainWindowTest, EndWindowLibraryDestroysEveryWindow) {
+    const HWND two = OpenMainWindow(2, 10, 10, 200, 100, L"two", 0);
+    const HWND zero = OpenMainWindow(0, 30, 30, 200, 100, L"zero", 0);
+    const HWND twenty = OpenMainWindow(20, 50, 50, 200, 100, L"twenty", 0);  // beyond the first 16 slots
+    ASSERT_TRUE(two && zero && twenty);
+    EndWindowLibrary();
+    EXPECT_FALSE(IsWindow(two));
+    EXPECT_FALSE(IsWindow(zero));
+    EXPECT_FALSE(IsWindow(twenty));
+    EXPECT_EQ(WindowInnerWidth(20), 0);
+    for (const Event& e : QueuedEvents()) {
+        EXPECT_NE(e.window, 0) << e;
+        EXPECT_NE(e.window, 2) << e;
+        EXPECT_NE(e.window, 20) << e;
+    }
+    InitWindowLibrary();
+    EXPECT_NE(OpenMainWindow(0, 30, 30, 200, 100, L"zero", 0), nullptr);
+}
+
+TEST_F(MainWindowTest, CloseRequestRaisesOneCloseEventAndKeepsTheWindow) {
+    const HWND window = OpenMainWindow(3, 10, 10, 300, 200, L"close", 0);
+    ASSERT_NE(window, nullptr);
+    (void)TakeEvents(20);
+    EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{CloseEvent, 3, 3, 0}}));
+    // The platform's own close command ends in the same request.
+    EXPECT_EQ(SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0), 0);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{CloseEvent, 3, 3, 0}}));
+}
+
+TEST_F(MainWindowTest, MessageTableRaisesTheRightEvents) {
+    const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"table", 0);
+    ASSERT_NE(window, nullptr);
+    (void)TakeEvents(20);
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        LRESULT reply;
+        Event event;
+    };
+    const Case cases[] = {
+        {WM_LBUTTONUP, 0, 0, {LeftClickEvent, 0, 2, 0}},
+        {WM_LBUTTONDBLCLK, 0, 0, {LeftDoubleClickEvent, 0, 2, 0}},
+        {WM_RBUTTONUP, 0, 0, {RightClickEvent, 0, 2, 0}},
+        {WM_COMMAND, MAKEWPARAM(7, 1), 0, {MenuEvent, 7, 2, 0}},  // a shortcut
+        {WM_COMMAND, 9, 0, {MenuEvent, 9, 2, 0}},                 // a menu item
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(SendMessageW(window, c.message, c.wParam, 0), c.reply);
+        EXPECT_EQ(QueuedEvents(), std::vector<Event>{c.event});
+    }
+    // Erasing the background raises RepaintEvent and still erases.
+    HDC dc = GetDC(window);
+    EXPECT_NE(SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
+    ReleaseDC(window, dc);
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{RepaintEvent, 0, 2, 0}}));
+    // Messages the table does not name raise nothing.
+    SendMessageW(window, WM_MOUSEMOVE, 0, 0);
+    SendMessageW(window, WM_USER + 1, 0, 0);
+    EXPECT_TRUE(QueuedEvents().empty());
+}
+
+TEST_F(MainWindowTest, CommandFromAControlBecomesAControlEvent) {
+    const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"control", 0);
+    ASSERT_NE(window, nullptr);
+    const HWND edit = MakeEdit(window, 0, 55);
+    ASSERT_NE(edit, nullptr);
+    (void)TakeEvents(20);
+    EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(55, EN_SETFOCUS), reinterpret_cast<LPARAM>(edit)), 0);
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 55, 2, EN_SETFOCUS}}));
+    // A real notification: the edit control reports its change.
+    SetWindowTextW(edit, L"abc");
+    const std::vector<Event> events = QueuedEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), (Event{ControlEvent, 55, 2, EN_CHANGE}));
+}
+
+TEST_F(MainWindowTest, SysColorChangeReachesEveryDescendant) {
+    const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"colours", 0);
+    ASSERT_NE(window, nullptr);
+    const HWND outer = MakeEdit(window, 0, 1);
+    const HWND inner = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 0, 0, 5, 5, outer, nullptr,
+                                       GetModuleHandleW(nullptr), nullptr);
+    MessageRecorder outerLog(outer);
+    MessageRecorder innerLog(inner);
+    SendMessageW(window, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(outerLog.Count(WM_SYSCOLORCHANGE), 1u);
+    EXPECT_EQ(innerLog.Count(WM_SYSCOLORCHANGE), 1u);
+}
+
+TEST_F(MainWindowTest, ResizesMovesAndStateChangesRaiseEvents) {
+    const HWND window = OpenMainWindow(1, 10, 10, 300, 200, L"sizes", WS_OVERLAPPEDWINDOW);
+    ASSERT_NE(window, nullptr);
+    (void)TakeEvents(20);
+
+    SetWindowPos(window, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RaiseEvent(MenuEvent, 1, 1, 0, 0);
+    SetWindowPos(window, nullptr, 0, 0, 420, 310, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The earlier SizeEvent is dropped: only the newest size counts. (The
+    // repaints that the resizes cause are left out of the comparison.)
+    std::vector<Event> queued;
+    for (const Event& e : QueuedEvents())
+        if (e.code != RepaintEvent) queued.push_back(e);
+    EXPECT_EQ(queued, (std::vector<Event>{{MenuEvent, 1, 1, 0}, {SizeEvent, 0, 1, 0}}));
+
+    SetWindowPos(window, nullptr, 33, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{MoveEvent, 1, 1, 0}}));
+
+    ShowWindow(window, SW_MAXIMIZE);
+    std::vector<Event> events = TakeEvents();
+    EXPECT_EQ(Count(events, MaximizeEvent), 1u);
+    EXPECT_TRUE(Contains(events, SizeEvent));
+    EXPECT_FALSE(Contains(events, RestoreEvent));
+
+    ShowWindow(window, SW_RESTORE);
+    events = TakeEvents();
+    EXPECT_EQ(Count(events, RestoreEvent), 1u);
+    EXPECT_TRUE(Contains(events, SizeEvent));
+
+    ShowWindow(window, SW_MINIMIZE);
+    events = TakeEvents();
+    EXPECT_EQ(Count(events, MinimizeEvent), 1u);
+    ShowWindow(window, SW_RESTORE);
+    events = TakeEvents();
+    EXPECT_EQ(Count(events, RestoreEvent), 1u);
+
+    // A restored window resized again raises no further RestoreEvent.
+    SetWindowPos(window, nullptr, 0, 0, 380, 280, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    events = TakeEvents();
+    EXPECT_FALSE(Contains(events, RestoreEvent));
+    EXPECT_EQ(Count(events, SizeEvent), 1u);
+}
+
+TEST_F(MainWindowTest, ReactivationReturnsTheFocusToTheControlThatHadIt) {
+    const HWND window = OpenMainWindow(0, 10, 10, 400, 200, L"focus", 0);
+    ASSERT_NE(window, nullptr);
+    const HWND first = MakeEdit(window, WS_TABSTOP, 1, 10);
+    const HWND second = MakeEdit(window, WS_TABSTOP, 2, 100);
+    ASSERT_TRUE(MakeForeground(window));
+    SetFocus(second);
+    ASSERT_EQ(GetFocus(), second);
+    (void)TakeEvents(20);
+
+    const HWND other = OpenMainWindow(1, 500, 10, 300, 200, L"other", 0);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(MakeForeground(other));
+    EXPECT_NE(GetFocus(), second);
+    EXPECT_EQ(GetPropW(window, L"KX_Focus"), static_cast<HANDLE>(second));
+    std::vector<Event> events = TakeEvents();
+    EXPECT_TRUE(Contains(events, DeactivateEvent));
+    for (const Event& e : events) {
+        if (e.code == DeactivateEvent) {
+            EXPECT_EQ(e.window, 0);
+        }
+    }
+
+    ASSERT_TRUE(MakeForeground(window));
+    EXPECT_EQ(GetFocus(), second);
+    events = TakeEvents();
+    EXPECT_TRUE(Contains(events, ActivateEvent));
+    (void)first;
+}
+
+TEST_F(MainWindowTest, ActivateMessageMovesTheFocusOnlyToTheStoredControl) {
+    // Sent directly, so that only the window procedure acts: the platform's
+    // default would give the focus to the window itself.
+    const HWND window = OpenMainWindow(0, 10, 10, 400, 200, L"activate", 0);
+    ASSERT_NE(window, nullptr);
+    const HWND edit = MakeEdit(window, WS_TABSTOP, 1);
+    ASSERT_TRUE(MakeForeground(window));
+    (void)TakeEvents(20);
+
+    SetFocus(nullptr);
+    ASSERT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0), 1);
+    EXPECT_EQ(GetFocus(), nullptr);
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ActivateEvent, 0, 0, 0}}));
+
+    SetPropW(window, L"KX_Focus", edit);
+    EXPECT_EQ(SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0), 1);
+    EXPECT_EQ(GetFocus(), edit);
+
+    SetFocus(window);
+    EXPECT_EQ(SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0), 1);
+    EXPECT_EQ(GetPropW(window, L"KX_Focus"), static_cast<HANDLE>(window));
+    const std::vector<Event> events = QueuedEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), (Event{DeactivateEvent, 0, 0, 0}));
+}
+
+}  // namespace

@@ -1,0 +1,289 @@
+// Shortcuts and focus movement driven by real key input: the keys go through
+// the system's input queue to the foreground window and are taken by the
+// real WaitEvent.
+#include "toolkit/shortcuts.h"
+#include "toolkit_test_support.h"
+
+#include <algorithm>
+
+namespace {
+
+using namespace toolkit;
+using namespace toolkit_test;
+
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
+
+class ShortcutsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window_ = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", 0x1000001);
+        ASSERT_NE(window_, nullptr);
+        ASSERT_TRUE(MakeForeground(window_));
+        (void)TakeEvents(30);
+    }
+    void TearDown() override {
+        CloseNumberedWindow(0);
+        (void)TakeEvents(20);
+    }
+
+    // Pumps until a MenuEvent is taken; returns every wait result up to it.
+    static std::vector<int64_t> PumpToMenuEvent() {
+        return PumpUntil([](const std::vector<int64_t>& r) { return !r.empty() && r.back() == MenuEvent; });
+    }
+
+    // Pumps until the focus is `target` and the input is quiet.
+    static void PumpKeys() { (void)TakeEvents(60); }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(ShortcutsTest, ReturnInAnEditFieldBecomesMenuItemZeroAndNeverReachesTheField) {
+    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
+    ASSERT_NE(AddShortcut(0, VK_ESCAPE, 1), nullptr);
+    SetFocus(edit);
+    ASSERT_EQ(GetFocus(), edit);
+    MessageRecorder log(edit);
+
+    PressKey(VK_RETURN);
+    std::vector<int64_t> results = PumpToMenuEvent();
+    ASSERT_FALSE(results.empty());
+    ASSERT_EQ(results.back(), MenuEvent);
+    // The wait that took the key-down returned 256; the very next one the event.
+    ASSERT_GE(results.size(), 2u);
+    EXPECT_EQ(results[results.size() - 2], WM_KEYDOWN);
+    EXPECT_EQ(EventMenuItem(), 0);
+    EXPECT_EQ(EventThread().currentEvent.window, 0);
+    PumpKeys();
+    EXPECT_EQ(log.Count(WM_KEYDOWN, VK_RETURN), 0u);
+    EXPECT_EQ(log.Count(WM_CHAR, '\r'), 0u);
+    EXPECT_EQ(log.Count(WM_KEYUP, VK_RETURN), 1u) << "the key-up is no shortcut and reaches the field";
+
+    PressKey(VK_ESCAPE);
+    results = PumpToMenuEvent();
+    ASSERT_FALSE(results.empty());
+    EXPECT_EQ(results.back(), MenuEvent);
+    EXPECT_EQ(EventMenuItem(), 1);
+    PumpKeys();
+    EXPECT_EQ(log.Count(WM_KEYDOWN, VK_ESCAPE), 0u);
+    EXPECT_EQ(log.Count(WM_CHAR, 27), 0u);
+
+    // Ordinary keys still reach the field.
+    PressKey('A');
+    PumpKeys();
+    EXPECT_EQ(log.Count(WM_KEYDOWN, 'A'), 1u);
+    EXPECT_EQ(log.Count(WM_CHAR, 'a'), 1u);
+}
+
+TEST_F(ShortcutsTest, SameKeyAndModifiersReplaceTheItem) {
+    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
+    SetFocus(edit);
+    ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
+    const HACCEL table = AddShortcut(0, VK_RETURN, 5);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(CopyAcceleratorTableW(table, nullptr, 0), 3) << "Tab, Shift+Tab and one Return entry";
+
+    PressKey(VK_RETURN);
+    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    EXPECT_EQ(EventMenuItem(), 5);
+}
+
+TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
+    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
+    SetFocus(edit);
+    ASSERT_NE(AddShortcut(0, 'K' | 0x20000, 9), nullptr);             // Control+K
+    ASSERT_NE(AddShortcut(0, VK_RETURN | 0x10000, 11), nullptr);      // Shift+Return
+    const HACCEL table = AddShortcut(0, VK_RETURN, 10);               // Return
+    ACCEL entries[8] = {};
+    ASSERT_EQ(CopyAcceleratorTableW(table, entries, 8), 5);
+    EXPECT_EQ(entries[2].fVirt & 0x1F, 0x0B);
+    EXPECT_EQ(entries[3].fVirt & 0x1F, 0x07);
+    EXPECT_EQ(entries[4].fVirt & 0x1F, 0x03);
+    MessageRecorder log(edit);
+
+    PressKey('K', {VK_CONTROL});
+    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    EXPECT_EQ(EventMenuItem(), 9);
+    PressKey(VK_RETURN, {VK_SHIFT});
+    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    EXPECT_EQ(EventMenuItem(), 11);
+    PressKey(VK_RETURN);
+    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    EXPECT_EQ(EventMenuItem(), 10);
+
+    PressKey('K');
+    PumpKeys();
+    EXPECT_EQ(log.Count(WM_CHAR, 'k'), 1u) << "K without Control is no shortcut";
+}
+
+class FocusMovementTest : public ShortcutsTest {
+protected:
+    void SetUp() override {
+        ShortcutsTest::SetUp();
+        // Candidates a, b, c in creation (enumeration) order, with windows
+        // between them that are no candidates.
+        a_ = MakeEdit(window_, WS_TABSTOP, 1, 10);
+        plain_ = MakeEdit(window_, 0, 2, 100);
+        b_ = MakeEdit(window_, WS_TABSTOP, 3, 190);
+        disabled_ = MakeEdit(window_, WS_TABSTOP | WS_DISABLED, 4, 280);
+        hidden_ = MakeEdit(window_, WS_TABSTOP, 5, 370);
+        ShowWindow(hidden_, SW_HIDE);
+        c_ = MakeEdit(window_, WS_TABSTOP, 6, 460);
+        ASSERT_TRUE(a_ && plain_ && b_ && disabled_ && hidden_ && c_);
+    }
+
+    // Presses the key and pumps until the focus settles.
+    HWND Press(WORD key, std::initializer_list<WORD> modifiers = {}) {
+        PressKey(key, modifiers);
+        PumpKeys();
+        return GetFocus();
+    }
+
+    HWND a_{}, plain_{}, b_{}, disabled_{}, hidden_{}, c_{};
+};
+
+TEST_F(FocusMovementTest, TabMovesForwardAndWrapsSkippingNonCandidates) {
+    SetFocus(a_);
+    MessageRecorder log(b_);
+    EXPECT_EQ(Press(VK_TAB), b_);
+    EXPECT_EQ(Press(VK_TAB), c_);
+    EXPECT_EQ(Press(VK_TAB), a_);
+    EXPECT_EQ(log.Count(WM_KEYDOWN, VK_TAB), 0u);
+    EXPECT_EQ(log.Count(WM_CHAR, '\t'), 0u);
+}
+
+TEST_F(FocusMovementTest, ShiftTabMovesBackwardAndWraps) {
+    SetFocus(b_);
+    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), a_);
+    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
+    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), b_);
+}
+
+TEST_F(FocusMovementTest, FromAWindowThatIsNoCandidate) {
+    SetFocus(plain_);
+    EXPECT_EQ(Press(VK_TAB), plain_) << "Tab does nothing";
+    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_) << "Shift+Tab goes to the last candidate";
+}
+
+TEST_F(FocusMovementTest, FromTheWindowItself) {
+    // The focus outside every control counts as no current window.
+    SetFocus(window_);
+    EXPECT_EQ(Press(VK_TAB), a_);
+    SetFocus(window_);
+    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
+}
+
+TEST_F(FocusMovementTest, DescendantsOfControlsAreCandidatesToo) {
+    // Enumeration reaches grandchildren: a tab stop inside a child window
+    // comes right after its parent.
+    const HWND inner = CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 30, 20, plain_,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(inner, nullptr);
+    SetFocus(a_);
+    EXPECT_EQ(Press(VK_TAB), inner);
+    EXPECT_EQ(Press(VK_TAB), b_);
+}
+
+TEST_F(FocusMovementTest, NoCandidatesMeansNothingMoves) {
+    for (HWND w : {a_, b_, c_}) EnableWindow(w, FALSE);
+    SetFocus(plain_);
+    EXPECT_EQ(Press(VK_TAB), plain_);
+    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), plain_);
+}
+
+TEST_F(FocusMovementTest, TabShortcutReplacingTheDefaultStopsFocusMovement) {
+    ASSERT_NE(AddShortcut(0, VK_TAB, 20), nullptr);
+    SetFocus(a_);
+    PressKey(VK_TAB);
+    const std::vector<int64_t> results = PumpToMenuEvent();
+    ASSERT_FALSE(results.empty());
+    EXPECT_EQ(results.back(), MenuEvent);
+    EXPECT_EQ(EventMenuItem(), 20);
+    PumpKeys();
+    EXPECT_EQ(GetFocus(), a_);
+    // Shift+Tab keeps its own entry.
+    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
+}
+
+// Answers WM_QUERYUISTATE with a chosen state and records the requests to
+// change it. (Wine keeps keyboard cues shown whatever a window asks, so the
+// state a window reports is set here rather than by the platform.)
+class CueRecorder {
+public:
+    explicit CueRecorder(HWND window) : window_(window) {
+        current_ = this;
+        previous_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    }
+    ~CueRecorder() {
+        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        current_ = nullptr;
+    }
+    LRESULT state = 0;
+    std::vector<WPARAM> changes;
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_QUERYUISTATE) return current_->state;
+        if (m == WM_CHANGEUISTATE) current_->changes.push_back(wp);
+        return CallWindowProcW(current_->previous_, w, m, wp, lp);
+    }
+    static inline CueRecorder* current_ = nullptr;
+    HWND window_;
+    WNDPROC previous_ = nullptr;
+};
+
+TEST_F(ShortcutsTest, SetKeyboardCuesChangesOnlyWhatIsNotAlreadySo) {
+    CueRecorder cues(window_);
+    struct Case {
+        LRESULT state;
+        bool show;
+        std::vector<WPARAM> changes;
+    };
+    const Case cases[] = {
+        {0, true, {}},  {1, true, {0x30002}}, {2, true, {0x30002}}, {3, true, {0x30002}},
+        {0, false, {0x30001}}, {1, false, {0x30001}}, {2, false, {0x30001}}, {3, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state " << c.state << (c.show ? " show" : " hide"));
+        cues.state = c.state;
+        cues.changes.clear();
+        SetKeyboardCues(window_, c.show);
+        EXPECT_EQ(cues.changes, c.changes);
+    }
+}
+
+TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesAndDeactivationHidesThem) {
+    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
+    ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
+    SetFocus(edit);
+    CueRecorder cues(window_);
+    cues.state = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+    PressKey(VK_RETURN);
+    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    EXPECT_EQ(cues.changes, std::vector<WPARAM>{0x30002});
+
+    cues.state = 0;
+    cues.changes.clear();
+    const HWND other = OpenMainWindow(1, 500, 10, 300, 200, L"other", 0);
+    ASSERT_TRUE(MakeForeground(other));
+    EXPECT_EQ(cues.changes, std::vector<WPARAM>{0x30001});
+    CloseNumberedWindow(1);
+}
+
+TEST_F(ShortcutsTest, AltF4IsACloseRequestThatKeepsTheWindow) {
+    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
+    SetFocus(edit);
+    PressKey(VK_F4, {VK_MENU});
+    const std::vector<int64_t> results =
+        PumpUntil([](const std::vector<int64_t>& r) { return !r.empty() && r.back() == CloseEvent; });
+    ASSERT_FALSE(results.empty());
+    EXPECT_EQ(results.back(), CloseEvent);
+    EXPECT_EQ(EventMenuItem(), 0) << "the object of CloseEvent is the window number";
+    PumpKeys();
+    EXPECT_TRUE(IsWindow(window_));
+    EXPECT_TRUE(IsWindowVisible(window_));
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+#pragma once
+// Shared by the toolkit's tests: library start-up, pumping the real event
+// wait with a deadline, reading the events taken, real key input, a worker
+// thread, and recording what a window receives.
+
+#include "controls/control_framework.h"
+#include "toolkit/event_codes.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/event_state.h"
+#include "toolkit/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+namespace toolkit_test {
+
+// The libraries in the program's start-up order (events, windows, controls)
+// and shutdown order.
+class ToolkitEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        toolkit::InitEventLibrary();
+        toolkit::InitWindowLibrary();
+        controls::InitControls();
+    }
+    void TearDown() override {
+        controls::EndControls();
+        toolkit::EndWindowLibrary();
+        toolkit::EndEventLibrary();
+    }
+};
+
+struct Event {
+    int64_t code;
+    int64_t object;
+    int64_t window;
+    int64_t data;
+    bool operator==(const Event&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Event& e) {
+    return out << "{" << e.code << ", obj " << e.object << ", win " << e.window << ", data " << e.data << "}";
+}
+
+inline bool IsEventCode(int64_t result) { return result >= toolkit::ControlEvent && result <= toolkit::SizeEvent; }
+
+inline Event LastTaken(int64_t code) {
+    const toolkit::CurrentEvent& current = toolkit::EventThread().currentEvent;
+    return Event{code, current.object, current.window, current.data};
+}
+
+// Every result of WaitEvent(10) until `done` holds for the results so far or
+// the deadline passes.
+inline std::vector<int64_t> PumpUntil(const std::function<bool(const std::vector<int64_t>&)>& done,
+                                      DWORD deadlineMs = 3000) {
+    std::vector<int64_t> results;
+    const ULONGLONG start = GetTickCount64();
+    while (!done(results) && GetTickCount64() - start < deadlineMs) {
+        const int64_t result = toolkit::WaitEvent(10);
+        if (result != 0) results.push_back(result);
+    }
+    return results;
+}
+
+// Events taken while pumping for `ms` (or until the queue and the message
+// queue have been quiet for a moment).
+inline std::vector<Event> TakeEvents(DWORD quietMs = 100, DWORD deadlineMs = 3000) {
+    std::vector<Event> events;
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG lastActivity = start;
+    while (GetTickCount64() - lastActivity < quietMs && GetTickCount64() - start < deadlineMs) {
+        const int64_t result = toolkit::WaitEvent(5);
+        if (result == 0) continue;
+        lastActivity = GetTickCount64();
+        if (IsEventCode(result)) events.push_back(LastTaken(result));
+    }
+    return events;
+}
+
+// Only the events already queued, without handling any message.
+inline std::vector<Event> QueuedEvents() {
+    std::vector<Event> events;
+    // The queue is taken before any message, so this stops at the first
+    // message and leaves the rest of the message queue alone.
+    for (;;) {
+        toolkit::EventThreadState& state = toolkit::EventThread();
+        if (!state.queue.head) break;
+        const int64_t result = toolkit::WaitEvent(0);
+        events.push_back(LastTaken(result));
+    }
+    return events;
+}
+
+inline bool Contains(const std::vector<Event>& events, int64_t code) {
+    for (const Event& e : events)
+        if (e.code == code) return true;
+    return false;
+}
+
+inline size_t Count(const std::vector<Event>& events, int64_t code) {
+    size_t n = 0;
+    for (const Event& e : events)
+        if (e.code == code) ++n;
+    return n;
+}
+
+// Real key input through the system's input queue.
+inline void SendKey(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof(input));
+}
+
+// Presses and releases `key` with the modifiers held around it.
+inline void PressKey(WORD key, std::initializer_list<WORD> modifiers = {}) {
+    for (WORD m : modifiers) SendKey(m, false);
+    SendKey(key, false);
+    SendKey(key, true);
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) SendKey(*it, true);
+}
+
+// Brings a window to the front and waits until it is the active window of
+// this thread and has the focus it is meant to have.
+inline bool MakeForeground(HWND window) {
+    SetForegroundWindow(window);
+    const ULONGLONG start = GetTickCount64();
+    while (GetTickCount64() - start < 3000) {
+        if (GetForegroundWindow() == window && GetActiveWindow() == window) return true;
+        (void)toolkit::WaitEvent(5);
+        SetForegroundWindow(window);
+    }
+    return false;
+}
+
+// A thread that runs one function; joined by Join or the destructor.
+class Worker {
+public:
+    explicit Worker(std::function<void()> work) : work_(std::move(work)) {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~Worker() { Join(); }
+    void Join() {
+        if (thread_) {
+            WaitForSingleObject(thread_, 10000);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* p) {
+        static_cast<Worker*>(p)->work_();
+        return 0;
+    }
+    std::function<void()> work_;
+    HANDLE thread_ = nullptr;
+};
+
+// Records the messages a window receives by subclassing it.
+class MessageRecorder {
+public:
+    explicit MessageRecorder(HWND window) : window_(window) {
+        SetPropW(window, L"TestRecorder", this);
+        previous_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    }
+    ~MessageRecorder() {
+        if (IsWindow(window_)) {
+            SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+            RemovePropW(window_, L"TestRecorder");
+        }
+    }
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+    };
+    std::vector<Message> messages;
+    size_t Count(UINT message, WPARAM wParam) const {
+        size_t n = 0;
+        for (const Message& m : messages)
+            if (m.message == message && m.wParam == wParam) ++n;
+        return n;
+    }
+    size_t Count(UINT message) const {
+        size_t n = 0;
+        for (const Message& m : messages)
+            if (m.message == message) ++n;
+        return n;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        auto* self = static_cast<MessageRecorder*>(GetPropW(w, L"TestRecorder"));
+        if (!self) return DefWindowProcW(w, m, wp, lp);
+        self->messages.push_back({m, wp});
+        return CallWindowProcW(self->previous_, w, m, wp, lp);
+    }
+    HWND window_;
+    WNDPROC previous_ = nullptr;
+};
+
+// A plain "Edit" child with the given styles added to WS_CHILD | WS_VISIBLE.
+inline HWND MakeEdit(HWND parent, DWORD style, int id, int x = 10) {
+    return CreateWindowExW(0, L"Edit", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | style, x, 10, 80, 24, parent,
+                           reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace toolkit_test
