@@ -1,0 +1,110 @@
+#include "control_test_support.h"
+
+#include "controls/control_framework.h"
+#include "toolkit/event_codes.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/main_window.h"
+
+namespace controls_test {
+namespace {
+
+class LibrariesEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        // The program's start-up order: events, windows, then controls.
+        toolkit::InitEventLibrary();
+        toolkit::InitWindowLibrary();
+        controls::InitControls();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new LibrariesEnvironment);
+
+bool IsEventCode(int64_t value) { return value >= toolkit::ControlEvent && value <= toolkit::SizeEvent; }
+
+WindowLifeRecorder* g_recorder = nullptr;
+
+}  // namespace
+
+std::vector<TakenEvent> DrainEvents() {
+    std::vector<TakenEvent> taken;
+    // Bounded: a blinking caret keeps posting timer messages.
+    for (int i = 0; i < 2000; ++i) {
+        const int64_t result = toolkit::WaitEvent(0);
+        if (result == 0) break;
+        if (IsEventCode(result)) taken.push_back({result, toolkit::EventMenuItem()});
+    }
+    return taken;
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, std::vector<TakenEvent>* taken) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() >= deadline) return false;
+        const int64_t result = toolkit::WaitEvent(1);
+        if (taken && IsEventCode(result)) taken->push_back({result, toolkit::EventMenuItem()});
+    }
+    return true;
+}
+
+int CountEvents(const std::vector<TakenEvent>& events, int64_t code, int64_t object) {
+    int n = 0;
+    for (const TakenEvent& e : events) n += (e.code == code && e.object == object) ? 1 : 0;
+    return n;
+}
+
+void ControlWindowTest::SetUp() {
+    window_ = toolkit::OpenMainWindow(0, 0, 0, 800, 600, L"controls", 0);
+    ASSERT_NE(window_, nullptr);
+    ASSERT_EQ(controls::SetControlContainer(nullptr), window_);
+    (void)DrainEvents();
+}
+
+void ControlWindowTest::TearDown() {
+    toolkit::CloseNumberedWindow(0);
+    (void)DrainEvents();
+}
+
+WindowLifeRecorder::WindowLifeRecorder(std::function<void(HWND)> onCreate) : onCreate_(std::move(onCreate)) {
+    g_recorder = this;
+    hook_ = SetWindowsHookExW(WH_CBT, &WindowLifeRecorder::HookProc, nullptr, GetCurrentThreadId());
+    EXPECT_NE(hook_, nullptr);
+}
+
+WindowLifeRecorder::~WindowLifeRecorder() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    g_recorder = nullptr;
+}
+
+const WindowRecordEntry* WindowLifeRecorder::FirstCreated(const std::wstring& className) const {
+    for (const WindowRecordEntry& e : entries_)
+        if (e.created && _wcsicmp(e.className.c_str(), className.c_str()) == 0) return &e;
+    return nullptr;
+}
+
+LRESULT CALLBACK WindowLifeRecorder::HookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (g_recorder) {
+        auto window = reinterpret_cast<HWND>(wParam);
+        if (code == HCBT_CREATEWND) {
+            const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+            g_recorder->entries_.push_back(
+                {true, window, ClassNameOf(window), static_cast<DWORD>(cs->style), cs->dwExStyle, cs->cx, cs->cy});
+            if (g_recorder->onCreate_) g_recorder->onCreate_(window);
+        } else if (code == HCBT_DESTROYWND) {
+            g_recorder->entries_.push_back({false, window, ClassNameOf(window), 0, 0, 0, 0});
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::wstring ClassNameOf(HWND window) {
+    wchar_t name[128] = {};
+    GetClassNameW(window, name, 128);
+    return name;
+}
+
+LONG_PTR StyleOf(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
+LONG_PTR ExStyleOf(HWND window) { return GetWindowLongPtrW(window, GWL_EXSTYLE); }
+
+}  // namespace controls_test

@@ -1,0 +1,75 @@
+#pragma once
+// Shared pieces of the control tests: the libraries started once per
+// process, a fixture that opens window 0 for each test, bounded pumping
+// through the real event wait, and a CBT hook that records the windows
+// created and destroyed on this thread.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace controls_test {
+
+struct TakenEvent {
+    int64_t code;
+    int64_t object;
+};
+
+// Takes everything queued and pending (WaitEvent(0) until it finds nothing,
+// bounded), returning the events taken.
+std::vector<TakenEvent> DrainEvents();
+
+// Pumps WaitEvent(1) until `done` holds or `timeoutMs` passed; events taken
+// on the way are appended to `taken` when given.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, std::vector<TakenEvent>* taken = nullptr);
+
+int CountEvents(const std::vector<TakenEvent>& events, int64_t code, int64_t object);
+
+// Window 0 open (800 x 600 client, captioned, active) and the container of
+// new controls; closed again after each test.
+class ControlWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    HWND window_ = nullptr;
+};
+
+struct WindowRecordEntry {
+    bool created;  // false: destroyed
+    HWND window;
+    std::wstring className;
+    DWORD style;
+    DWORD exStyle;
+    int cx;
+    int cy;
+};
+
+// Records HCBT_CREATEWND and HCBT_DESTROYWND on the calling thread while it
+// lives. `onCreate` may subclass the new window before its creator sees it.
+class WindowLifeRecorder {
+public:
+    explicit WindowLifeRecorder(std::function<void(HWND)> onCreate = {});
+    ~WindowLifeRecorder();
+    WindowLifeRecorder(const WindowLifeRecorder&) = delete;
+    WindowLifeRecorder& operator=(const WindowLifeRecorder&) = delete;
+    const std::vector<WindowRecordEntry>& entries() const { return entries_; }
+    // The first creation of a window of `className`, or null.
+    const WindowRecordEntry* FirstCreated(const std::wstring& className) const;
+
+private:
+    static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK hook_ = nullptr;
+    std::function<void(HWND)> onCreate_;
+    std::vector<WindowRecordEntry> entries_;
+};
+
+std::wstring ClassNameOf(HWND window);
+LONG_PTR StyleOf(HWND window);
+LONG_PTR ExStyleOf(HWND window);
+
+}  // namespace controls_test
