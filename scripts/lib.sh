@@ -26,7 +26,7 @@ ensure_packages() {
 
 # Configures (once) and builds everything in BUILD_DIR.
 build_all() {
-  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  if [ ! -f "$BUILD_DIR/build.ninja" ]; then
     cmake --preset linux-mingw -S "$ROOT" -B "$BUILD_DIR" >/dev/null
   fi
   cmake --build "$BUILD_DIR" -- -j"$(nproc)"
@@ -87,14 +87,55 @@ prepare_prefix() {
   fi
 }
 
+# The end-to-end tests' own prefixes, copies of the main one made once per
+# build directory: in "scripted" the tests install their scripted shell as
+# wsl.exe; "noshell" has no wsl.exe, so the console's launch fails there.
+WSLC_TEST_PREFIXES=(scripted noshell)
+
+prepare_test_prefixes() {
+  wine_env
+  local name dir
+  for name in "${WSLC_TEST_PREFIXES[@]}"; do
+    dir="$BUILD_DIR/wineprefix-$name"
+    [ -f "$dir/.wslc-ready" ] && continue
+    log "creating Wine prefix $dir"
+    wineserver -w   # the main prefix's registry is on disk before it is copied
+    rm -rf "$dir" "$dir.partial"
+    cp -a "$WINEPREFIX" "$dir.partial"
+    rm -f "$dir.partial/drive_c/windows/system32/wsl.exe" "$dir.partial/drive_c/windows/system32/wsl-relay"
+    mv "$dir.partial" "$dir"
+  done
+}
+
+# Starts a persistent wineserver and the virtual desktop in each test prefix
+# (stop_test_prefixes ends them).
+start_test_prefixes() {
+  local name
+  for name in "${WSLC_TEST_PREFIXES[@]}"; do
+    WINEPREFIX="$BUILD_DIR/wineprefix-$name" wineserver -p
+    start_wine_desktop "$BUILD_DIR/wineprefix-$name"
+  done
+}
+
+stop_test_prefixes() {
+  local name
+  for name in "${WSLC_TEST_PREFIXES[@]}"; do
+    [ -d "$BUILD_DIR/wineprefix-$name" ] && WINEPREFIX="$BUILD_DIR/wineprefix-$name" wineserver -k 2>/dev/null
+  done
+  return 0
+}
+
 # Starts the virtual desktop and Wine's services ahead of the programs, with
 # no terminal or pipe attached, so no program's output is held open by them.
+# An argument names another prefix than the main one.
 start_wine_desktop() {
   wine_env
+  [ -n "${1:-}" ] && export WINEPREFIX="$1"
   wine explorer /desktop=Default,1600x900 </dev/null >/dev/null 2>&1 &
   local i
   for i in $(seq 1 50); do
     wine reg query 'HKCU\Software\Wine\Explorer' >/dev/null 2>&1 </dev/null && break
     sleep 0.1
   done
+  wine_env
 }

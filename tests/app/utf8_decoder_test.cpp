@@ -1,0 +1,89 @@
+#include "app/utf8_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using app::Utf8Decoder;
+
+std::wstring DecodeWhole(const std::string& bytes) {
+    Utf8Decoder d;
+    std::wstring out;
+    d.Decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
+    d.Finish(out);
+    return out;
+}
+
+// Feeds the bytes one at a time, as the smallest possible reads would.
+std::wstring DecodeBytewise(const std::string& bytes) {
+    Utf8Decoder d;
+    std::wstring out;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        d.Decode(&b, 1, out);
+    }
+    d.Finish(out);
+    return out;
+}
+
+TEST(Utf8Decoder, DecodesCharactersOfEveryLength) {
+    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a é € 😀 z
+    const std::wstring expected = L"a\u00E9\u20AC\U0001F600z";
+    EXPECT_EQ(DecodeWhole(text), expected);
+    EXPECT_EQ(DecodeBytewise(text), expected);
+}
+
+TEST(Utf8Decoder, CharacterSplitAcrossReadsStaysWhole) {
+    const std::string text = "\xE2\x82\xAC";
+    for (size_t cut = 1; cut < text.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        Utf8Decoder d;
+        std::wstring out;
+        d.Decode(reinterpret_cast<const unsigned char*>(text.data()), cut, out);
+        EXPECT_EQ(out, L"");
+        d.Decode(reinterpret_cast<const unsigned char*>(text.data()) + cut, text.size() - cut, out);
+        EXPECT_EQ(out, L"\u20AC");
+    }
+}
+
+TEST(Utf8Decoder, ZeroBytesLeaveNoTrace) {
+    EXPECT_EQ(DecodeWhole(std::string("a\0b\0", 4)), L"ab");
+    EXPECT_EQ(DecodeWhole(std::string("\0", 1)), L"");
+}
+
+TEST(Utf8Decoder, IllFormedInputBecomesOneReplacementPerMaximalPart) {
+    struct Case {
+        std::string bytes;
+        std::wstring text;
+    };
+    const std::vector<Case> cases = {
+        {"\x80", L"\uFFFD"},                        // stray continuation byte
+        {"\xBF\x80", L"\uFFFD\uFFFD"},              // two of them
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},              // overlong lead, never valid
+        {"\xC3", L"\uFFFD"},                        // cut off by the end of the stream
+        {"\xE2\x82" "A", L"\uFFFD" L"A"},           // cut off by an ASCII byte
+        {"\xE0\x80\x80", L"\uFFFD\uFFFD\uFFFD"},    // overlong three-byte form
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},    // a surrogate
+        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
+        {"\xF5", L"\uFFFD"},
+        {"\xFF" "a", L"\uFFFD" L"a"},
+        {std::string("\xC3\0\xA9", 3), L"\uFFFD\uFFFD"},  // a zero byte breaks the character
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.bytes));
+        EXPECT_EQ(DecodeWhole(c.bytes), c.text);
+        EXPECT_EQ(DecodeBytewise(c.bytes), c.text);
+    }
+}
+
+TEST(Utf8Decoder, LineFeedEndsTheTextWhenItIsTheLastByte) {
+    const std::wstring out = DecodeBytewise("\xC3\xA9\n");
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(), L'\n');
+    EXPECT_EQ(out, L"\u00E9\n");
+}
+
+}  // namespace
