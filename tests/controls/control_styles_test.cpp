@@ -62,6 +62,19 @@ TEST_F(ControlWindowTest, CreationStylesAreExact) {
     }
 }
 
+// The process is not DPI aware, so geometry reaches the platform unscaled.
+TEST_F(ControlWindowTest, GeometryReachesPlatformUnchanged) {
+    WindowLifeRecorder recorder;
+    ASSERT_NE(controls::CreateLabelControl(2, 7, 9, 100, 20, L"out"), nullptr);
+    ASSERT_NE(controls::CreateTextControl(0, 11, 13, 300, 200, L"", 0x804), nullptr);
+    const WindowRecordEntry* label = recorder.FirstCreated(L"Static");
+    const WindowRecordEntry* text = recorder.FirstCreated(L"Edit");
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ((std::vector<int>{label->x, label->y, label->cx, label->cy}), (std::vector<int>{7, 9, 100, 20}));
+    EXPECT_EQ((std::vector<int>{text->x, text->y, text->cx, text->cy}), (std::vector<int>{11, 13, 300, 200}));
+}
+
 TEST_F(ControlWindowTest, ComboListHasTheScrollBarAndBorder) {
     for (uint32_t flags : {0x42u, 0x40u}) {
         SCOPED_TRACE(flags);

@@ -89,10 +89,10 @@ LRESULT CALLBACK WindowLifeRecorder::HookProc(int code, WPARAM wParam, LPARAM lP
         if (code == HCBT_CREATEWND) {
             const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
             g_recorder->entries_.push_back(
-                {true, window, ClassNameOf(window), static_cast<DWORD>(cs->style), cs->dwExStyle, cs->cx, cs->cy});
+                {true, window, ClassNameOf(window), static_cast<DWORD>(cs->style), cs->dwExStyle, cs->x, cs->y, cs->cx, cs->cy});
             if (g_recorder->onCreate_) g_recorder->onCreate_(window);
         } else if (code == HCBT_DESTROYWND) {
-            g_recorder->entries_.push_back({false, window, ClassNameOf(window), 0, 0, 0, 0});
+            g_recorder->entries_.push_back({false, window, ClassNameOf(window), 0, 0, 0, 0, 0, 0});
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -45,6 +45,8 @@ struct WindowRecordEntry {
     std::wstring className;
     DWORD style;
     DWORD exStyle;
+    int x;
+    int y;
     int cx;
     int cy;
 };
