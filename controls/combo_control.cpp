@@ -15,9 +15,9 @@ namespace {
 
 // WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP.
 constexpr uint32_t ComboStyle = 0x50A20000;
-constexpr uint32_t EditableFlag = 0x2;            // CBS_DROPDOWN
-constexpr uint32_t ExtendedFlag = 0x10000000;     // the image combo class
-constexpr uint32_t ListOnlyFlags = 0x10003;       // CBS_DROPDOWNLIST | WS_TABSTOP
+constexpr uint32_t EditableFlag = 0x2;         // CBS_DROPDOWN
+constexpr uint32_t ExtendedFlag = 0x10000000;  // the image combo class
+constexpr uint32_t ListOnlyFlags = 0x10003;    // CBS_DROPDOWNLIST | WS_TABSTOP
 // Height given at creation: for a drop-down combo box it is the height of the
 // open list, not of the closed box.
 constexpr int32_t ListHeight = 350;
@@ -138,15 +138,15 @@ int64_t ComboAddItem(ControlRecord* record, int64_t position, const wchar_t* tex
 const ControlKind& ComboKind() noexcept {
     static const ControlKind kind{
         .kindCode = 8,
-        .notify = ComboNotify,      // commands: selection, edit change, focus
-        .destroyHook = ComboDestroy, // destroys imageList
-        .getState = ComboGetState,  // selected index
-        .setState = ComboSetState,  // CB_SETCURSEL
-        .getText = ComboGetText,    // field text, or the item being selected
-        .setText = ComboSetText,    // field text, or select the matching item
-        .addItem = ComboAddItem,    // CB_INSERTSTRING
+        .notify = ComboNotify,        // commands: selection, edit change, focus
+        .destroyHook = ComboDestroy,  // destroys imageList
+        .getState = ComboGetState,    // selected index
+        .setState = ComboSetState,    // CB_SETCURSEL
+        .getText = ComboGetText,      // field text, or the item being selected
+        .setText = ComboSetText,      // field text, or select the matching item
+        .addItem = ComboAddItem,      // CB_INSERTSTRING
         .addItemEx = nullptr,
-        .focus = nullptr,           // SetFocus on the box, which passes it to its field
+        .focus = nullptr,             // SetFocus on the box, which passes it to its field
     };
     return kind;
 }

@@ -22,15 +22,15 @@ LRESULT LabelNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LP
 const ControlKind& LabelKind() noexcept {
     static const ControlKind kind{
         .kindCode = 3,
-        .notify = LabelNotify,          // colour replies
-        .destroyHook = ReleaseBackBrush, // releases backBrush
+        .notify = LabelNotify,            // colour replies
+        .destroyHook = ReleaseBackBrush,  // releases backBrush
         .getState = nullptr,
         .setState = nullptr,
-        .getText = nullptr,             // window text
-        .setText = nullptr,             // window text
+        .getText = nullptr,               // window text
+        .setText = nullptr,               // window text
         .addItem = nullptr,
         .addItemEx = nullptr,
-        .focus = nullptr,               // SetFocus
+        .focus = nullptr,                 // SetFocus
     };
     return kind;
 }

@@ -39,15 +39,15 @@ LRESULT TextNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPA
 const ControlKind& TextKind() noexcept {
     static const ControlKind kind{
         .kindCode = 2,
-        .notify = TextNotify,            // colour replies
-        .destroyHook = ReleaseBackBrush, // releases backBrush
+        .notify = TextNotify,             // colour replies
+        .destroyHook = ReleaseBackBrush,  // releases backBrush
         .getState = nullptr,
         .setState = nullptr,
-        .getText = nullptr,              // window text: the whole content
-        .setText = nullptr,              // window text: replaces the whole content
+        .getText = nullptr,               // window text: the whole content
+        .setText = nullptr,               // window text: replaces the whole content
         .addItem = nullptr,
         .addItemEx = nullptr,
-        .focus = nullptr,                // SetFocus
+        .focus = nullptr,                 // SetFocus
     };
     return kind;
 }
