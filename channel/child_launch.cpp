@@ -1,2 +1,268 @@
-// Placeholder until the launch is built.
+// Starting a child process, optionally with anonymous pipes for its standard
+// streams, and keeping a record of it for the pipe operations.
+
 #include "channel/child_launch.h"
+
+#include "toolkit/scoped.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+
+namespace channel {
+namespace {
+
+using toolkit::UniqueHandle;
+
+// One element of ChildList. The record is what callers hold; it sits inside
+// the node, so its address never changes and the list can always find it.
+struct ChildNode {
+    ChildNode* prev;
+    ChildNode* next;
+    ChildProcess record;
+};
+
+// Process-wide state of the launch. Built by InitChildChannel, not by a
+// static constructor, so no Win32 call runs before start-up asks for it.
+struct LaunchState {
+    INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    CRITICAL_SECTION childListLock;
+    ChildNode* childList = nullptr;  // newest first; nothing is ever removed
+    HANDLE heap = nullptr;           // records live here until the process ends
+};
+
+LaunchState& State() noexcept {
+    static LaunchState state;
+    return state;
+}
+
+BOOL CALLBACK InitOnce(PINIT_ONCE, PVOID, PVOID*) noexcept {
+    LaunchState& s = State();
+    InitializeCriticalSection(&s.childListLock);
+    s.heap = HeapCreate(0, 4096, 0);
+    return TRUE;
+}
+
+// Allocates a zero-filled record and links it at the head of ChildList.
+// Only the allocation and the linking happen under the lock.
+ChildProcess* NewChildRecord() noexcept {
+    InitChildChannel();
+    LaunchState& s = State();
+    EnterCriticalSection(&s.childListLock);
+    void* memory = s.heap ? HeapAlloc(s.heap, HEAP_ZERO_MEMORY, sizeof(ChildNode)) : nullptr;
+    auto* node = static_cast<ChildNode*>(memory);
+    if (node) {
+        node->next = s.childList;
+        if (s.childList) s.childList->prev = node;
+        s.childList = node;
+    }
+    LeaveCriticalSection(&s.childListLock);
+    return node ? &node->record : nullptr;
+}
+
+// Replaces the handle in the slot by a copy the child cannot inherit. When
+// no copy can be made the inheritable handle stays in use.
+void MakeHandleNonInheritable(HANDLE* slot) noexcept {
+    HANDLE copy = nullptr;
+    const HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, *slot, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return;
+    CloseHandle(*slot);
+    *slot = copy;
+}
+
+const wchar_t* OrEmpty(const wchar_t* text) noexcept { return text ? text : L""; }
+
+// The command line: the program in double quotes unless it already starts
+// with one, then one space and the parameters when there are any. Nothing
+// inside either text is quoted or escaped. Freed with HeapFree on the process
+// heap; null when the memory is not there.
+wchar_t* BuildCommandLine(const wchar_t* program, const wchar_t* parameters) noexcept {
+    const size_t programLength = wcslen(program);
+    const size_t parametersLength = wcslen(parameters);
+    // Both texts, two quotes, one space and the terminator.
+    const size_t bytes = (programLength + parametersLength) * 2 + 8;
+    auto* line = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
+    if (!line) return nullptr;
+    wchar_t* at = line;
+    if (program[0] == L'"') {
+        wmemcpy(at, program, programLength);
+        at += programLength;
+    } else {
+        *at++ = L'"';
+        wmemcpy(at, program, programLength);
+        at += programLength;
+        *at++ = L'"';
+    }
+    if (parametersLength > 0) {
+        *at++ = L' ';
+        wmemcpy(at, parameters, parametersLength);
+        at += parametersLength;
+    }
+    *at = L'\0';
+    return line;
+}
+
+struct CommandLineBuffer {
+    wchar_t* text;
+    ~CommandLineBuffer() {
+        if (text) HeapFree(GetProcessHeap(), 0, text);
+    }
+};
+
+// A pipe made for one of the child's standard streams: the child's end is
+// inheritable, the parent's end is not.
+struct StreamPipe {
+    UniqueHandle childEnd;
+    UniqueHandle parentEnd;
+};
+
+// Makes the pipe for one stream. `childReads` says which end the child gets.
+// A pipe that cannot be made leaves both ends empty: that stream is simply
+// not redirected.
+bool MakeStreamPipe(StreamPipe& pipe, bool childReads) noexcept {
+    SECURITY_ATTRIBUTES inheritable{};
+    inheritable.nLength = sizeof inheritable;
+    inheritable.lpSecurityDescriptor = nullptr;
+    inheritable.bInheritHandle = TRUE;
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return false;
+    pipe.childEnd.reset(childReads ? readEnd : writeEnd);
+    HANDLE parentEnd = childReads ? writeEnd : readEnd;
+    MakeHandleNonInheritable(&parentEnd);
+    pipe.parentEnd.reset(parentEnd);
+    return true;
+}
+
+// The directory the shell fallback starts in when none was given: the
+// program text up to and including its last backslash, if that backslash is
+// not the first character. Written into `buffer`, which is at least as long
+// as the program text plus its terminator.
+const wchar_t* DirectoryFromProgram(const wchar_t* program, wchar_t* buffer) noexcept {
+    const size_t length = wcslen(program);
+    for (size_t i = length; i-- > 0;) {
+        if (program[i] != L'\\') continue;
+        if (i == 0) return nullptr;
+        wmemcpy(buffer, program, i + 1);
+        buffer[i + 1] = L'\0';
+        return buffer;
+    }
+    return nullptr;
+}
+
+uintptr_t KeepOrClose(HANDLE process, uint32_t processId, HANDLE inputWriteEnd, HANDLE outputReadEnd,
+                      HANDLE errorReadEnd, uint32_t flags) noexcept {
+    if (!(flags & KeepChild)) {
+        if (process) CloseHandle(process);
+        return 1;
+    }
+    ChildProcess* record = NewChildRecord();
+    if (!record) {
+        // The child runs, but without a record nobody could ever talk to it
+        // or close its handles: let go of them and report the failure.
+        for (HANDLE h : {process, inputWriteEnd, outputReadEnd, errorReadEnd})
+            if (h) CloseHandle(h);
+        return 0;
+    }
+    record->processHandle = process;
+    record->processId = processId;
+    record->inputWriteEnd = inputWriteEnd;
+    record->outputReadEnd = outputReadEnd;
+    record->errorReadEnd = errorReadEnd;
+    record->flags = flags;
+    return reinterpret_cast<uintptr_t>(record);
+}
+
+// Used when CreateProcessW could not start the program and no stream was to
+// be redirected: the shell may still know how to open it (a document, a
+// link).
+uintptr_t StartThroughShell(const wchar_t* program, const wchar_t* parameters, const wchar_t* directory,
+                            int showState, uint32_t flags, wchar_t* buffer) noexcept {
+    if (!directory) directory = DirectoryFromProgram(program, buffer);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = nullptr;
+    info.lpVerb = nullptr;
+    info.lpFile = program;
+    info.lpParameters = parameters;
+    info.lpDirectory = directory;
+    info.nShow = showState;
+    if (!ShellExecuteExW(&info)) return 0;
+    if ((flags & WaitForExit) && info.hProcess) WaitForSingleObject(info.hProcess, INFINITE);
+    return KeepOrClose(info.hProcess, 0xFFFFFFFF, nullptr, nullptr, nullptr, flags);
+}
+
+}  // namespace
+
+void InitChildChannel() noexcept {
+    // Safe to call more than once; every later call returns at once. The
+    // parameter cursor is a thread_local (own_parameters.cpp): each thread
+    // gets its own, zero, with no slot to reserve here.
+    (void)InitOnceExecuteOnce(&State().once, InitOnce, nullptr, nullptr);  // the callback never fails
+}
+
+uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, const wchar_t* directory,
+                            uint32_t flags) noexcept {
+    program = OrEmpty(program);
+    parameters = OrEmpty(parameters);
+    if (directory && directory[0] == L'\0') directory = nullptr;  // inherit the current directory
+
+    const int showState = (flags & StartHidden) ? SW_HIDE : SW_SHOWNORMAL;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showState);
+    DWORD creationFlags = NORMAL_PRIORITY_CLASS;
+    if (flags & StartHidden) creationFlags |= CREATE_NEW_CONSOLE;
+    BOOL inheritHandles = FALSE;
+
+    // Input first, then output, then error. Each pipe that is made switches
+    // the child to the given standard handles, and a child with redirected
+    // streams stays on its parent's console.
+    StreamPipe input, output, error;
+    const bool keep = (flags & KeepChild) != 0;
+    const auto redirect = [&](StreamPipe& pipe, bool childReads, HANDLE& stdSlot) {
+        if (!MakeStreamPipe(pipe, childReads)) return;
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        stdSlot = pipe.childEnd.get();
+        inheritHandles = TRUE;
+        creationFlags &= ~static_cast<DWORD>(CREATE_NEW_CONSOLE);
+    };
+    if (keep && (flags & PipeStdin)) redirect(input, true, startup.hStdInput);
+    if (keep && (flags & PipeStdout)) redirect(output, false, startup.hStdOutput);
+    if (keep && (flags & PipeStderr)) redirect(error, false, startup.hStdError);
+    if (startup.dwFlags & STARTF_USESTDHANDLES) {
+        if (!startup.hStdInput) startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        if (!startup.hStdOutput) startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (!startup.hStdError) startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
+
+    CommandLineBuffer commandLine{BuildCommandLine(program, parameters)};
+    if (!commandLine.text) return 0;  // every pipe end closes with its owner
+
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW(nullptr, commandLine.text, nullptr, nullptr, inheritHandles, creationFlags, nullptr,
+                       directory, &startup, &started)) {
+        // The child now holds its own ends; closing ours leaves it the only
+        // holder, so the pipes break when it (and whatever it passed them
+        // on to) is done.
+        input.childEnd.reset();
+        output.childEnd.reset();
+        error.childEnd.reset();
+        CloseHandle(started.hThread);
+        if (flags & WaitForExit) WaitForSingleObject(started.hProcess, INFINITE);
+        return KeepOrClose(started.hProcess, started.dwProcessId, input.parentEnd.release(),
+                           output.parentEnd.release(), error.parentEnd.release(), flags);
+    }
+
+    // Nothing started: no pipe end may outlive the attempt.
+    input = {};
+    output = {};
+    error = {};
+    constexpr uint32_t anyPipe = PipeStdout | PipeStdin | PipeStderr | ChainStdin;
+    if (flags & anyPipe) return 0;
+    return StartThroughShell(program, parameters, directory, showState, flags, commandLine.text);
+}
+
+}  // namespace channel

@@ -1,0 +1,136 @@
+// A child for the channel tests. Each argument is one step, run in order:
+//   out:HEX / err:HEX       write the bytes to standard output / error
+//   errn:N:HEX              write the bytes N times to standard error
+//   wait:NAME               wait (at most 10 s) until the named event is set
+//   copy:N                  read N bytes from standard input, write them to standard output
+//   count                   read standard input to its end, print the byte count to standard output
+//   sleep:MS                pause
+//   exit:N                  end with exit code N
+//   cmdline                 print the command line, as UTF-8, to standard output
+//   startup:FILE            write what the process was started with into FILE
+//   cwd:FILE                write the current directory into FILE
+// Anything else is ignored (so a file name handed over by the shell does no harm).
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string Narrow(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string result(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n, nullptr,
+                            nullptr);
+    return result;
+}
+
+std::string FromHex(const std::wstring& hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::wcstoul(hex.substr(i, 2).c_str(), nullptr, 16)));
+    return bytes;
+}
+
+void WriteAll(HANDLE h, const std::string& bytes) {
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void WriteToFile(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    WriteAll(file, bytes);
+    CloseHandle(file);
+}
+
+// Reads up to `limit` bytes (or to the end when limit is 0) from standard input.
+std::string ReadInput(size_t limit) {
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        DWORD want = sizeof buffer;
+        if (limit) {
+            if (bytes.size() >= limit) break;
+            want = static_cast<DWORD>(std::min<size_t>(want, limit - bytes.size()));
+        }
+        DWORD got = 0;
+        // A zero-byte write reaches us as an empty read; only a failure
+        // (the pipe broken) ends the input.
+        if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, want, &got, nullptr)) break;
+        bytes.append(buffer, got);
+    }
+    return bytes;
+}
+
+std::string StartupReport() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    DWORD processes[16];
+    const DWORD sharing = GetConsoleProcessList(processes, 16);
+    char text[256];
+    std::snprintf(text, sizeof text, "flags=%lx show=%u stdin=%d stdout=%d stderr=%d consoles=%lu",
+                  static_cast<unsigned long>(startup.dwFlags), static_cast<unsigned>(startup.wShowWindow),
+                  startup.hStdInput != nullptr, startup.hStdOutput != nullptr, startup.hStdError != nullptr,
+                  static_cast<unsigned long>(sharing));
+    return text;
+}
+
+std::wstring After(const std::wstring& arg, size_t prefix) { return arg.substr(prefix); }
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        const auto starts = [&](const wchar_t* prefix) { return arg.rfind(prefix, 0) == 0; };
+        if (starts(L"out:")) {
+            WriteAll(out, FromHex(After(arg, 4)));
+        } else if (starts(L"err:")) {
+            WriteAll(err, FromHex(After(arg, 4)));
+        } else if (starts(L"errn:")) {
+            const std::wstring rest = After(arg, 5);
+            const size_t colon = rest.find(L':');
+            const unsigned long times = std::wcstoul(rest.substr(0, colon).c_str(), nullptr, 10);
+            const std::string unit = FromHex(rest.substr(colon + 1));
+            std::string bytes;
+            for (unsigned long k = 0; k < times; ++k) bytes += unit;
+            WriteAll(err, bytes);
+        } else if (starts(L"wait:")) {
+            HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, After(arg, 5).c_str());
+            if (event) {
+                WaitForSingleObject(event, 10000);
+                CloseHandle(event);
+            }
+        } else if (starts(L"copy:")) {
+            WriteAll(out, ReadInput(std::wcstoul(After(arg, 5).c_str(), nullptr, 10)));
+        } else if (arg == L"count") {
+            WriteAll(out, std::to_string(ReadInput(0).size()));
+        } else if (starts(L"sleep:")) {
+            Sleep(std::wcstoul(After(arg, 6).c_str(), nullptr, 10));
+        } else if (starts(L"exit:")) {
+            ExitProcess(std::wcstoul(After(arg, 5).c_str(), nullptr, 10));
+        } else if (arg == L"cmdline") {
+            WriteAll(out, Narrow(GetCommandLineW()));
+        } else if (starts(L"startup:")) {
+            WriteToFile(After(arg, 8), StartupReport());
+        } else if (starts(L"cwd:")) {
+            wchar_t dir[MAX_PATH] = {};
+            GetCurrentDirectoryW(MAX_PATH, dir);
+            WriteToFile(After(arg, 4), Narrow(dir));
+        }
+    }
+    return 0;
+}
