@@ -1,0 +1,192 @@
+#pragma once
+// Drives the built wslconsole.exe from a Windows test program as a user
+// would: starts it, finds its window, types with real key input, reads the
+// transcript, the history and the command field through window messages,
+// waits for its end, and reads the beeps it made from Wine's relay trace.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// Polls `condition` every few milliseconds until it holds or `timeoutMs`
+// passes; returns whether it held. The last poll comes after the deadline.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+std::wstring Wide(std::string_view utf8);
+std::string Utf8(std::wstring_view text);
+
+// A Linux path as Wine's Z: drive shows it.
+std::wstring WindowsPathOfUnixPath(std::string_view unixPath);
+
+// The test's own environment with `changes` applied, as a sorted Unicode
+// environment block for CreateProcessW.
+std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& changes);
+
+// The built console, from the build's compile definition.
+std::wstring ConsoleExePath();
+
+// A folder of its own for one test (script, logs, signal files), removed
+// with everything in it when the object goes.
+class TestFolder {
+public:
+    TestFolder();
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(std::wstring_view name) const;
+    bool Write(std::wstring_view name, std::string_view bytes) const;
+    // The whole file; "" when it does not exist.
+    std::string Read(std::wstring_view name) const;
+
+private:
+    std::wstring path_;
+};
+
+struct BeepCall {
+    DWORD threadId;
+    DWORD frequency;
+    DWORD duration;
+    bool operator==(const BeepCall&) const = default;
+};
+
+// Beeps as Wine's relay trace records them. A program started with
+// WINEDEBUG=+pid,+relay and the prefix's RelayInclude set to Beep writes
+// lines such as "0110:0114:Call KERNEL32.Beep(00000320,00000001)" (process,
+// thread, frequency, duration in hex) to its Unix standard error, which every
+// Wine process it starts inherits. The test wrapper points that standard
+// error at a file and names it in WSLC_TRACE_FILE.
+class BeepTrace {
+public:
+    // The trace file, or "" when the wrapper gave none.
+    static std::wstring File();
+    // Makes the prefix trace Beep alone, so +relay stays cheap.
+    static bool LimitRelayToBeep();
+    // Remembers the current end of the trace; later reads start there.
+    void Mark();
+    // Every Beep of the process recorded after the mark, in call order.
+    std::vector<BeepCall> Calls(DWORD processId) const;
+
+private:
+    uint64_t offset_ = 0;
+};
+
+struct LaunchOptions {
+    // Everything after the program's quoted path on the command line, e.g.
+    // L" echo hello" (the leading space is not added for you).
+    std::wstring commandTail;
+    // Variables set or replaced in the console's environment.
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
+    // Starts the console with WINEDEBUG=+pid,+relay so its beeps are traced.
+    bool traceBeeps = true;
+};
+
+// Layout of one control relative to the window's client area.
+struct ControlBox {
+    LONG x, y, width, height;
+    bool operator==(const ControlBox&) const = default;
+};
+
+class ConsoleSession {
+public:
+    ConsoleSession() = default;
+    // Ends the console if the test left it running.
+    ~ConsoleSession();
+    ConsoleSession(const ConsoleSession&) = delete;
+    ConsoleSession& operator=(const ConsoleSession&) = delete;
+
+    // Starts the console, finds its window and waits until it is ready for
+    // keys: the launch outcome is in the transcript and the command field has
+    // the focus. On failure `failure` says what went wrong.
+    bool Start(const LaunchOptions& options, std::wstring* failure);
+
+    DWORD ProcessId() const { return processId_; }
+    DWORD MainThreadId() const { return mainThreadId_; }
+    HANDLE Process() const { return process_; }
+    HWND Window() const { return window_; }
+    HWND Control(int number) const;  // GWLP_ID 0..3
+    HWND Transcript() const { return Control(0); }
+    HWND CommandBox() const { return Control(1); }
+    HWND CommandField() const;  // the combo box's edit field
+
+    // Texts through window messages (empty on a time-out).
+    std::wstring Text(HWND window) const;
+    std::wstring TranscriptText() const { return Text(Transcript()); }
+    std::wstring FieldText() const { return Text(CommandField()); }
+    std::vector<std::wstring> History() const;
+    // The control's rectangle in the client coordinates of the console window.
+    ControlBox Box(HWND control) const;
+
+    // Waits until the transcript satisfies `condition`.
+    bool WaitForTranscript(const std::function<bool(const std::wstring&)>& condition, DWORD timeoutMs) const;
+    bool WaitForTranscriptToContain(std::wstring_view piece, DWORD timeoutMs) const;
+
+    // Which window of the console has the keyboard focus now.
+    HWND FocusedWindow() const;
+
+    // Real input, sent after making the console's window the foreground one.
+    bool BringToFront();
+    bool TypeText(std::wstring_view text);  // Unicode key events, one per unit
+    bool PressKey(WORD virtualKey);
+    bool PressKeyWith(WORD modifier, WORD virtualKey);  // e.g. Alt+F4
+    bool ClickAt(HWND control, int x, int y);            // client coordinates of `control`
+    // Types `text` and waits until the field shows it.
+    bool TypeIntoField(std::wstring_view text);
+
+    // Whether the window answers a message within the time-out.
+    bool Answers(DWORD timeoutMs) const;
+    // Two round trips through the window: input sent before has been handled
+    // and whatever the main thread did in response has been done.
+    bool Settle() const;
+    void RequestClose() const;  // posts WM_CLOSE, as the window manager would
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+    bool HasExited() const;
+
+    // Beeps the console made since Start.
+    std::vector<BeepCall> Beeps() const { return trace_.Calls(processId_); }
+    size_t CountBeeps(DWORD frequency, DWORD duration) const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+    DWORD mainThreadId_ = 0;
+    HWND window_ = nullptr;
+    BeepTrace trace_;
+};
+
+// Every visible top-level window of a process.
+std::vector<HWND> VisibleTopLevelWindows(DWORD processId);
+
+// The files of the scripted test shell in one test's folder and the
+// environment that points the shell at them.
+class ScriptedShell {
+public:
+    explicit ScriptedShell(const TestFolder& folder) : folder_(folder) {}
+    bool WriteScript(std::string_view script) const { return folder_.Write(L"script.txt", script); }
+    std::vector<std::pair<std::wstring, std::wstring>> Environment() const;
+    // Every byte the shell has read from its standard input so far.
+    std::string ReceivedInput() const { return folder_.Read(L"input.log"); }
+    bool WaitForInput(const std::function<bool(const std::string&)>& condition, DWORD timeoutMs) const;
+    // Its command line and current directory, one a line.
+    std::string Info() const { return folder_.Read(L"info.txt"); }
+    // Makes the file that a "wait-file NAME" line waits for.
+    bool Signal(std::wstring_view name) const { return folder_.Write(name, "go"); }
+
+private:
+    const TestFolder& folder_;
+};
+
+// The scripted shell built with the tests, and the prefix's wsl.exe.
+std::wstring ScriptedShellExePath();
+std::wstring InstalledWslPath();
+bool SameFileContents(const std::wstring& a, const std::wstring& b);
+
+}  // namespace e2e

@@ -1,0 +1,178 @@
+// The console on the scripted shell: the start-up command, the window and
+// its layout, and what Return and Escape send, file and beep.
+
+#include "tests/e2e/scripted_console.h"
+
+#include <cmath>
+
+namespace e2e {
+namespace {
+
+using ConsoleStartup = ScriptedConsoleTest;
+using ConsoleKeys = ScriptedConsoleTest;
+
+TEST_F(ConsoleStartup, WithoutParametersTheShellFirstReceivesALoneLineFeed) {
+    ASSERT_TRUE(Start("lines 1\nout started\\n\n"));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"started", ShortWaitMs));
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nstarted\n");
+    EXPECT_EQ(shell_.ReceivedInput(), "\n");
+    // The shell is started as wsl.exe "bash --noediting -i -s".
+    const std::string info = shell_.Info();
+    EXPECT_EQ(info.substr(0, info.find('\n')), "\"c:/windows/system32/wsl.exe\" bash --noediting -i -s");
+    CloseAndExpectExitCodeZero();
+}
+
+TEST_F(ConsoleStartup, ParametersAreJoinedRewrittenShownFirstAndSentAsTheFirstLine) {
+    struct Case {
+        const wchar_t* tail;
+        const wchar_t* command;
+    } cases[] = {
+        {L" cd D:\\work\\src", L"cd d/work/src"},
+        {L" type d:\\notes.txt", L"type d/notes.txt"},
+        {L" echo 'a b'", L"echo \"a b\""},
+        {L"   ls    C:\\Temp   ", L"ls C:/Temp"},
+        {L" grep x\\ty \"two  words\" D:x", L"grep x/ty two  words D:x"},
+        {L" caf\u00e9 \u20ac", L"caf\u00e9 \u20ac"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.tail));
+        TestFolder folder;
+        ScriptedShell shell(folder);
+        ASSERT_TRUE(shell.WriteScript("lines 1\nout ready\\n\n"));
+        ConsoleSession console;
+        LaunchOptions options;
+        options.commandTail = c.tail;
+        options.environment = shell.Environment();
+        std::wstring failure;
+        ASSERT_TRUE(console.Start(options, &failure)) << Utf8(failure);
+        ASSERT_TRUE(console.WaitForTranscriptToContain(L"ready", ShortWaitMs));
+        EXPECT_EQ(console.TranscriptText(), Head(c.command) + L"\r\nready\n");
+        // Sent as UTF-8, as bash reads it.
+        EXPECT_EQ(shell.ReceivedInput(), Utf8(c.command) + "\n");
+        console.RequestClose();
+        DWORD code = 0xDEAD;
+        ASSERT_TRUE(console.WaitForExit(ShortWaitMs, &code));
+        EXPECT_EQ(code, 0u);
+    }
+}
+
+TEST_F(ConsoleStartup, OneTitledMaximizedWindowWithTheFourControlsLaidOutForItsClientArea) {
+    ASSERT_TRUE(Start(""));
+    const HWND window = console_.Window();
+    EXPECT_EQ(VisibleTopLevelWindows(console_.ProcessId()), std::vector<HWND>{window});
+    EXPECT_TRUE(IsZoomed(window));
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0) << std::hex << style;
+
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    const double W = client.right, H = client.bottom;
+    ASSERT_GT(W, 100);
+    ASSERT_GT(H, 100);
+    const LONG half = static_cast<LONG>(std::trunc(W / 2.0));
+    const LONG upper = static_cast<LONG>(std::trunc(H * 0.9));
+    const LONG lower = static_cast<LONG>(std::trunc(H - H * 0.9));
+
+    struct Expected {
+        int number;
+        const wchar_t* kind;
+        ControlBox box;
+        const wchar_t* text;
+    } expected[] = {
+        {0, L"Edit", {0, 0, half - 1, upper - 1}, nullptr},
+        {1, L"ComboBox", {half, 0, half, -1}, nullptr},
+        {2, L"Static", {0, upper, half - 1, lower}, L"out"},
+        {3, L"Static", {half, 0, half, lower}, L"command"},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.number);
+        const HWND control = console_.Control(e.number);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(GetParent(control), window);
+        EXPECT_EQ(GetWindowLongPtrW(control, GWLP_ID), e.number);
+        wchar_t kind[64] = {};
+        GetClassNameW(control, kind, 64);
+        EXPECT_EQ(std::wstring(kind), e.kind);
+        ControlBox box = console_.Box(control);
+        // A drop-down combo box is as high as its field; its given height
+        // goes to the list.
+        if (e.box.height < 0) box.height = -1;
+        EXPECT_EQ(box, e.box) << box.x << "," << box.y << " " << box.width << "x" << box.height;
+        if (e.text) {
+            EXPECT_EQ(console_.Text(control), e.text);
+        }
+    }
+    // Read-only, multi-line, scrolling on with the text, tab stop.
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(console_.Transcript(), GWL_STYLE)), 0x500308C4u);
+    const DWORD comboStyle = static_cast<DWORD>(GetWindowLongPtrW(console_.CommandBox(), GWL_STYLE));
+    EXPECT_EQ(comboStyle & 0x43u, static_cast<DWORD>(CBS_DROPDOWN | CBS_AUTOHSCROLL)) << std::hex << comboStyle;
+    // The history starts with the blank item, selected, and the field empty.
+    EXPECT_EQ(console_.History(), std::vector<std::wstring>{L""});
+    EXPECT_EQ(console_.FieldText(), L"");
+    EXPECT_EQ(console_.FocusedWindow(), console_.CommandField());
+    CloseAndExpectExitCodeZero();
+}
+
+TEST_F(ConsoleKeys, ReturnSendsTheFieldWithALineFeedAndFilesItAtTheTopOfTheHistory) {
+    ASSERT_TRUE(Start("lines 5\nout got five\\n\n"));
+    ASSERT_TRUE(WaitForInput("\n"));
+    const std::wstring commands[] = {L"echo one", L"ls -la", L"echo one", L"", L"  spaced  "};
+    std::string sent = "\n";
+    for (const std::wstring& command : commands) {
+        SCOPED_TRACE(Utf8(command));
+        ASSERT_TRUE(console_.TypeIntoField(command));
+        ASSERT_TRUE(console_.PressKey(VK_RETURN));
+        sent += Utf8(command) + "\n";
+        ASSERT_TRUE(WaitForInput(sent)) << shell_.ReceivedInput();
+        ASSERT_TRUE(WaitUntil([&] { return console_.FieldText().empty(); }, ShortWaitMs));
+    }
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"got five", ShortWaitMs));
+    console_.Settle();
+    EXPECT_EQ(shell_.ReceivedInput(), sent);
+    // Newest first after the blank item; duplicates and empty commands kept.
+    EXPECT_EQ(console_.History(),
+              (std::vector<std::wstring>{L"", L"  spaced  ", L"", L"echo one", L"ls -la", L"echo one"}));
+    // Return does not touch the transcript: only the shell's output shows.
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\ngot five\n");
+    // One beep per Return, on the window's thread.
+    ASSERT_TRUE(WaitForBeeps(ReturnBeep, 5));
+    for (const BeepCall& beep : console_.Beeps())
+        if (beep.frequency == 2000) {
+            EXPECT_EQ(beep.threadId, console_.MainThreadId());
+        }
+    EXPECT_EQ(Count(ReturnBeep), 5u);
+    CloseAndExpectExitCodeZero();
+}
+
+TEST_F(ConsoleKeys, EscapeSendsExactlyOneEndOfTextCharacterAndLeavesTheField) {
+    ASSERT_TRUE(Start("expect \\x03\nout interrupted\\n\n"));
+    ASSERT_TRUE(WaitForInput("\n"));
+    ASSERT_TRUE(console_.TypeIntoField(L"sleep 100"));
+    ASSERT_TRUE(console_.PressKey(VK_ESCAPE));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"interrupted", ShortWaitMs));
+    ASSERT_TRUE(WaitForBeeps(EscapeBeep, 1));
+    console_.Settle();
+    EXPECT_EQ(shell_.ReceivedInput(), "\n\x03");
+    EXPECT_EQ(console_.FieldText(), L"sleep 100");
+    EXPECT_EQ(console_.History(), std::vector<std::wstring>{L""});
+    EXPECT_EQ(Count(EscapeBeep), 1u);
+    // The typed text is still there to be sent.
+    ASSERT_TRUE(console_.PressKey(VK_RETURN));
+    ASSERT_TRUE(WaitForInput("\n\x03sleep 100\n"));
+    CloseAndExpectExitCodeZero();
+}
+
+TEST_F(ConsoleKeys, TypedNonAsciiTextReachesTheShellAsUtf8) {
+    ASSERT_TRUE(Start("lines 2\nout done\\n\n"));
+    ASSERT_TRUE(WaitForInput("\n"));
+    const std::wstring command = L"echo \u00e9t\u00e9 \u20ac \u0416 \u4e2d";
+    ASSERT_TRUE(console_.TypeIntoField(command));
+    ASSERT_TRUE(console_.PressKey(VK_RETURN));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"done", ShortWaitMs));
+    EXPECT_EQ(shell_.ReceivedInput(), "\necho \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xd0\x96 \xe4\xb8\xad\n");
+    EXPECT_EQ(console_.History(), (std::vector<std::wstring>{L"", command}));
+    CloseAndExpectExitCodeZero();
+}
+
+}  // namespace
+}  // namespace e2e

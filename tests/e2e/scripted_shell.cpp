@@ -1,0 +1,308 @@
+// A stand-in for the shell that follows a script, for exact end-to-end tests
+// of the console. Installed as wsl.exe in a prefix of its own, it is started
+// by the console like the real one, with three pipes.
+//
+// Environment (the console passes its own environment on to the shell):
+//   WSLC_SHELL_SCRIPT     the script to follow (UTF-8 text, one command a line)
+//   WSLC_SHELL_INPUT_LOG  file that receives every byte read from standard
+//                         input, as it arrives
+//   WSLC_SHELL_INFO       file that receives the command line and the current
+//                         directory, one a line, at start
+//
+// Script commands (the rest of the line after one space is the argument;
+// in TEXT, \n \r \t \0 \\ and \xNN are escapes, every other byte is taken
+// as it is, so a script can hold raw UTF-8):
+//   out TEXT         write TEXT to standard output
+//   err TEXT         write TEXT to standard error
+//   expect TEXT      wait until the input received after the previous match
+//                    holds TEXT; the next expect searches after it
+//   lines N          wait until the input received holds N line feeds
+//   sleep MS         pause
+//   flood N          write "line 1\n" ... "line N\n" to standard output as
+//                    fast as the pipe takes them
+//   flood-err N      write "error 1\n" ... "error N\n" to standard error
+//   hold             stop reading standard input (after the read in progress)
+//   resume           read standard input again
+//   wait-file NAME   wait until the file NAME exists in the script's folder
+//   exit CODE        end at once with CODE
+//   # ...            a comment; empty lines are skipped
+// At the end of the script the shell reads on until its input ends, then
+// exits with 0. Every wait gives up after a minute (exit code 90, with a
+// note on standard error); input that ends during a wait gives exit code 91;
+// a write that fails (the reader is gone) gives exit code 92.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr DWORD WaitLimitMs = 60000;
+constexpr int GaveUp = 90;
+constexpr int InputEnded = 91;
+constexpr int WriteFailed = 92;
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t buffer[32768];
+    const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+    return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+}
+
+std::string Utf8(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& out) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
+    CloseHandle(f);
+    return true;
+}
+
+void WriteAll(HANDLE h, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD n = 0;
+        if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) || n == 0)
+            ExitProcess(WriteFailed);
+        bytes.remove_prefix(n);
+    }
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string Unescape(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\\' || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const char e = text[++i];
+        switch (e) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case '0': out += '\0'; break;
+        case '\\': out += '\\'; break;
+        case 'x':
+            if (i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+                out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+                i += 2;
+                break;
+            }
+            [[fallthrough]];
+        default: out += '\\'; out += e; break;
+        }
+    }
+    return out;
+}
+
+// What has arrived on standard input, filled by the reader thread.
+struct Input {
+    CRITICAL_SECTION lock;
+    std::string received;
+    bool ended = false;
+    HANDLE changed = nullptr;      // auto-reset: set after every read
+    HANDLE readAllowed = nullptr;  // manual-reset: cleared by "hold"
+    HANDLE log = INVALID_HANDLE_VALUE;
+};
+
+Input input;
+
+DWORD WINAPI ReadInput(void*) {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    char buffer[4096];
+    for (;;) {
+        WaitForSingleObject(input.readAllowed, INFINITE);
+        DWORD n = 0;
+        const BOOL ok = ReadFile(in, buffer, sizeof buffer, &n, nullptr);
+        if (n > 0 && input.log != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(input.log, buffer, n, &written, nullptr);
+        }
+        EnterCriticalSection(&input.lock);
+        input.received.append(buffer, n);
+        if (!ok || n == 0) input.ended = true;
+        const bool ended = input.ended;
+        LeaveCriticalSection(&input.lock);
+        SetEvent(input.changed);
+        if (ended) return 0;
+    }
+}
+
+// Waits, within the limit, until `satisfied` holds for the input received.
+template <class Test>
+void WaitForInput(const std::string& what, Test satisfied) {
+    const ULONGLONG deadline = GetTickCount64() + WaitLimitMs;
+    for (;;) {
+        EnterCriticalSection(&input.lock);
+        const bool done = satisfied(input.received);
+        const bool ended = input.ended;
+        LeaveCriticalSection(&input.lock);
+        if (done) return;
+        if (ended) ExitProcess(InputEnded);
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: gave up waiting for " + what + "\n");
+            ExitProcess(GaveUp);
+        }
+        WaitForSingleObject(input.changed, static_cast<DWORD>(deadline - now));
+    }
+}
+
+void Flood(HANDLE h, const char* format, long count) {
+    std::string chunk;
+    char line[64];
+    for (long i = 1; i <= count; ++i) {
+        chunk += std::string_view(line, static_cast<size_t>(std::snprintf(line, sizeof line, format, i)));
+        if (chunk.size() >= 60000) {
+            WriteAll(h, chunk);
+            chunk.clear();
+        }
+    }
+    WriteAll(h, chunk);
+}
+
+std::wstring Folder(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
+}
+
+std::wstring Wide(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+void RunCommand(std::string_view command, std::string_view argument, const std::wstring& scriptFolder,
+                size_t& expectFrom) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (command == "out") {
+        WriteAll(out, Unescape(argument));
+    } else if (command == "err") {
+        WriteAll(err, Unescape(argument));
+    } else if (command == "expect") {
+        const std::string wanted = Unescape(argument);
+        WaitForInput("expect " + std::string(argument), [&](const std::string& received) {
+            const size_t at = received.find(wanted, expectFrom);
+            if (at == std::string::npos) return false;
+            expectFrom = at + wanted.size();
+            return true;
+        });
+    } else if (command == "lines") {
+        const long wanted = std::atol(std::string(argument).c_str());
+        WaitForInput("lines " + std::string(argument), [&](const std::string& received) {
+            long count = 0;
+            for (char c : received) count += c == '\n';
+            return count >= wanted;
+        });
+    } else if (command == "sleep") {
+        Sleep(static_cast<DWORD>(std::atol(std::string(argument).c_str())));
+    } else if (command == "flood") {
+        Flood(out, "line %ld\n", std::atol(std::string(argument).c_str()));
+    } else if (command == "flood-err") {
+        Flood(err, "error %ld\n", std::atol(std::string(argument).c_str()));
+    } else if (command == "hold") {
+        ResetEvent(input.readAllowed);
+    } else if (command == "resume") {
+        SetEvent(input.readAllowed);
+    } else if (command == "wait-file") {
+        const std::wstring path = scriptFolder + L"\\" + Wide(argument);
+        const ULONGLONG deadline = GetTickCount64() + WaitLimitMs;
+        while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (GetTickCount64() >= deadline) {
+                WriteAll(err, "scripted shell: gave up waiting for file " + std::string(argument) + "\n");
+                ExitProcess(GaveUp);
+            }
+            Sleep(10);
+        }
+    } else if (command == "exit") {
+        ExitProcess(static_cast<UINT>(std::atol(std::string(argument).c_str())));
+    } else {
+        WriteAll(err, "scripted shell: unknown command " + std::string(command) + "\n");
+        ExitProcess(GaveUp);
+    }
+}
+
+}  // namespace
+
+int main() {
+    InitializeCriticalSection(&input.lock);
+    input.changed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    input.readAllowed = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+
+    const std::wstring logPath = Environment(L"WSLC_SHELL_INPUT_LOG");
+    if (!logPath.empty())
+        input.log = CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+
+    const std::wstring infoPath = Environment(L"WSLC_SHELL_INFO");
+    if (!infoPath.empty()) {
+        HANDLE info = CreateFileW(infoPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (info != INVALID_HANDLE_VALUE) {
+            wchar_t directory[MAX_PATH + 1] = {};
+            GetCurrentDirectoryW(MAX_PATH + 1, directory);
+            const std::string text = Utf8(GetCommandLineW()) + "\n" + Utf8(directory) + "\n";
+            DWORD n = 0;
+            WriteFile(info, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+            CloseHandle(info);
+        }
+    }
+
+    HANDLE reader = CreateThread(nullptr, 0, ReadInput, nullptr, 0, nullptr);
+    if (!reader) return GaveUp;
+
+    const std::wstring scriptPath = Environment(L"WSLC_SHELL_SCRIPT");
+    std::string script;
+    if (!scriptPath.empty() && !ReadWholeFile(scriptPath, script)) {
+        WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot read the script\n");
+        return GaveUp;
+    }
+    const std::wstring scriptFolder = Folder(scriptPath);
+
+    size_t expectFrom = 0;
+    size_t at = 0;
+    while (at < script.size()) {
+        size_t end = script.find('\n', at);
+        if (end == std::string::npos) end = script.size();
+        std::string_view line(script.data() + at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty() || line.front() == '#') continue;
+        const size_t space = line.find(' ');
+        const std::string_view command = line.substr(0, space);
+        const std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+        RunCommand(command, argument, scriptFolder, expectFrom);
+    }
+
+    // Read on until the console lets go of the input, so the shell lives as
+    // long as a real one would.
+    SetEvent(input.readAllowed);
+    WaitForSingleObject(reader, INFINITE);
+    return 0;
+}
