@@ -22,13 +22,6 @@ void ShellWriter::Send(std::wstring text) {
     WakeConditionVariable(&queued_);
 }
 
-size_t ShellWriter::Queued() noexcept {
-    AcquireSRWLockExclusive(&lock_);
-    const size_t n = texts_.size();
-    ReleaseSRWLockExclusive(&lock_);
-    return n;
-}
-
 DWORD WINAPI ShellWriter::Run(void* self) noexcept {
     auto* writer = static_cast<ShellWriter*>(self);
     for (;;) {

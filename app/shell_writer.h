@@ -22,8 +22,6 @@ public:
     bool Start(const channel::ChildProcess* child) noexcept;
     // Queues a text; it reaches the shell after everything queued before it.
     void Send(std::wstring text);
-    // Texts queued and not yet handed to the pipe (for tests).
-    [[nodiscard]] size_t Queued() noexcept;
 
 private:
     static DWORD WINAPI Run(void* self) noexcept;
