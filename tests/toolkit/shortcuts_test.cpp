@@ -31,7 +31,7 @@ protected:
         return PumpUntil([](const std::vector<int64_t>& r) { return !r.empty() && r.back() == MenuEvent; });
     }
 
-    // Pumps until the focus is `target` and the input is quiet.
+    // Pumps until the key input has been handled and things are quiet.
     static void PumpKeys() { (void)TakeEvents(60); }
 
     HWND window_ = nullptr;

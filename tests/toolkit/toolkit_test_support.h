@@ -66,8 +66,8 @@ inline std::vector<int64_t> PumpUntil(const std::function<bool(const std::vector
     return results;
 }
 
-// Events taken while pumping for `ms` (or until the queue and the message
-// queue have been quiet for a moment).
+// The events taken while pumping until nothing has happened for `quietMs`
+// (bounded by `deadlineMs`); the messages handled on the way are dropped.
 inline std::vector<Event> TakeEvents(DWORD quietMs = 100, DWORD deadlineMs = 3000) {
     std::vector<Event> events;
     const ULONGLONG start = GetTickCount64();
@@ -84,8 +84,8 @@ inline std::vector<Event> TakeEvents(DWORD quietMs = 100, DWORD deadlineMs = 300
 // Only the events already queued, without handling any message.
 inline std::vector<Event> QueuedEvents() {
     std::vector<Event> events;
-    // The queue is taken before any message, so this stops at the first
-    // message and leaves the rest of the message queue alone.
+    // A wait takes a queued event before any message, so no message is
+    // handled while the queue is not empty.
     for (;;) {
         toolkit::EventThreadState& state = toolkit::EventThread();
         if (!state.queue.head) break;
