@@ -96,7 +96,7 @@ TEST_F(StartChildProcessTest, PipeBitsWithoutKeepChildMakeNoPipesAndWaitForExitW
     // The helper writes its report only after a pause: when the launch
     // returns, the report must be there.
     ScratchFile report;
-    const std::wstring steps = L"sleep:300 startup:" + report.Path();
+    const std::wstring steps = L"sleep:150 startup:" + report.Path();
     const uintptr_t result = StartChildProcess(StreamHelper().c_str(), steps.c_str(), nullptr,
                                                channel::WaitForExit | channel::PipeStdin | channel::PipeStdout |
                                                    channel::PipeStderr);
