@@ -336,6 +336,27 @@ std::vector<std::wstring> ConsoleSession::History() const {
     return items;
 }
 
+size_t ConsoleSession::TextLength(HWND window) const {
+    DWORD_PTR length = 0;
+    if (!window || !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &length))
+        return 0;
+    return length;
+}
+
+LRESULT ConsoleSession::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, MessageTimeoutMs, &result)) return -1;
+    return static_cast<LRESULT>(result);
+}
+
+bool ConsoleSession::PasteIntoField(std::wstring_view text) const {
+    const std::wstring copy(text);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(CommandField(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()), SMTO_NORMAL,
+                               MessageTimeoutMs, &result) &&
+           result == TRUE;
+}
+
 ControlBox ConsoleSession::Box(HWND control) const {
     RECT r{};
     GetWindowRect(control, &r);

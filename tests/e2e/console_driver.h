@@ -122,6 +122,11 @@ public:
     std::wstring TranscriptText() const { return Text(Transcript()); }
     std::wstring FieldText() const { return Text(CommandField()); }
     std::vector<std::wstring> History() const;
+    size_t TextLength(HWND window) const;
+    // Sends a message whose parameters carry no pointers; -1 on a time-out.
+    LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    // Puts text into the command field as a paste would (WM_SETTEXT).
+    bool PasteIntoField(std::wstring_view text) const;
     // The control's rectangle in the client coordinates of the console window.
     ControlBox Box(HWND control) const;
 
