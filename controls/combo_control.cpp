@@ -157,12 +157,7 @@ int64_t ComboFrameExtra() noexcept { return g_comboFrameExtra; }
 
 HWND CreateComboControl(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         uint32_t flags) noexcept {
-    ControlListState& list = ControlList();
     (void)ProbeVisualStyles();  // once; the creation height depends on it
-    const ControlKind& kind = ComboKind();
-    x = ScaleToPixels(x);
-    y = ScaleToPixels(y);
-    width = ScaleToPixels(width);
     height = ScaleToPixels(height);
 
     const bool extended = (flags & ExtendedFlag) != 0;
@@ -172,27 +167,21 @@ HWND CreateComboControl(int64_t number, int32_t x, int32_t y, int32_t width, int
     if (!(flags & EditableFlag)) flags |= ListOnlyFlags;
     const DWORD style = flags | ComboStyle;
 
-    HWND window = CreateWindowExW(0, className, nullptr, style, x, y, width, creationHeight, list.container,
-                                  UnnumberedControlId(), GetModuleHandleW(nullptr), nullptr);
-    if (!window) return nullptr;
-
-    ControlRecord* record = AllocateControlRecord(number);
-    if (!record) {
-        (void)DestroyWindow(window);  // no number to hold it; the old control (if any) stays
-        return nullptr;
-    }
+    const CreatedControl made =
+        CreateControlWindow(number, 0, className, nullptr, style, x, y, width, creationHeight);
+    if (!made.window) return nullptr;
     if (flags & EditableFlag) {
         // The box itself is no tab stop; its edit field is, so Tab lands
         // where the user types.
-        HWND edit = GetWindow(window, GW_CHILD);
+        HWND edit = GetWindow(made.window, GW_CHILD);
         if (extended && edit) edit = GetWindow(edit, GW_CHILD);
         if (edit) SetWindowLongPtrW(edit, GWL_STYLE, GetWindowLongPtrW(edit, GWL_STYLE) | WS_TABSTOP);
     }
-    InSelectionChange(*record) = 0;
-    Extended(*record) = extended ? 1 : 0;
-    RegisterControl(number, record, window, &kind);
-    FitClosedHeight(window, height);
-    return window;
+    InSelectionChange(*made.record) = 0;
+    Extended(*made.record) = extended ? 1 : 0;
+    RegisterControl(number, made.record, made.window, &ComboKind());
+    FitClosedHeight(made.window, height);
+    return made.window;
 }
 
 }  // namespace controls

@@ -45,6 +45,19 @@ void CreateControlRegistry() noexcept;
 // The identifier a control window is created with, before it has a number.
 inline HMENU UnnumberedControlId() noexcept { return reinterpret_cast<HMENU>(static_cast<intptr_t>(-1)); }
 
+struct CreatedControl {
+    HWND window;            // null: nothing was created and no record touched
+    ControlRecord* record;  // the number's zero-filled record
+};
+
+// The creation steps every kind shares: geometry through the scale step, the
+// window in the thread's container, then the number's record (destroying a
+// control that held the number). When either fails nothing is left behind
+// and a control that held the number stays.
+[[nodiscard]] CreatedControl CreateControlWindow(int64_t number, DWORD exStyle, const wchar_t* className,
+                                                 const wchar_t* text, DWORD style, int32_t x, int32_t y,
+                                                 int32_t width, int32_t height) noexcept;
+
 // The common tail of every creation: record fields, ControlWindowProc in
 // front, GWLP_ID and "KX_ID" set to the number, the thread's font. Returns
 // the window.

@@ -71,6 +71,20 @@ HFONT DefaultControlFont() noexcept { return g_defaultControlFont; }
 
 int32_t ScaleToPixels(int32_t value) noexcept { return MulDiv(value, 96, 96); }
 
+CreatedControl CreateControlWindow(int64_t number, DWORD exStyle, const wchar_t* className, const wchar_t* text,
+                                   DWORD style, int32_t x, int32_t y, int32_t width, int32_t height) noexcept {
+    HWND window = CreateWindowExW(exStyle, className, text ? text : L"", style, ScaleToPixels(x), ScaleToPixels(y),
+                                  ScaleToPixels(width), ScaleToPixels(height), ControlList().container,
+                                  UnnumberedControlId(), GetModuleHandleW(nullptr), nullptr);
+    if (!window) return {nullptr, nullptr};
+    ControlRecord* record = AllocateControlRecord(number);
+    if (!record) {
+        (void)DestroyWindow(window);  // no number to hold it; the old control (if any) stays
+        return {nullptr, nullptr};
+    }
+    return {window, record};
+}
+
 HWND RegisterControl(int64_t number, ControlRecord* record, HWND window, const ControlKind* kind) noexcept {
     record->window = window;
     record->kind = kind;

@@ -39,28 +39,13 @@ const ControlKind& LabelKind() noexcept {
 
 HWND CreateLabelControl(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         const wchar_t* text) noexcept {
-    ControlListState& list = ControlList();
-    const ControlKind& kind = LabelKind();
-    if (!text) text = L"";
-    x = ScaleToPixels(x);
-    y = ScaleToPixels(y);
-    width = ScaleToPixels(width);
-    height = ScaleToPixels(height);
-
     const DWORD exStyle = (LabelFlags >> 8) & WS_EX_CLIENTEDGE;
     const DWORD style = LabelFlags | LabelStyle;
-    HWND window = CreateWindowExW(exStyle, L"Static", text, style, x, y, width, height, list.container,
-                                  UnnumberedControlId(), GetModuleHandleW(nullptr), nullptr);
-    if (!window) return nullptr;
-
-    ControlRecord* record = AllocateControlRecord(number);
-    if (!record) {
-        (void)DestroyWindow(window);  // no number to hold it; the old control (if any) stays
-        return nullptr;
-    }
-    BackColor(*record) = -1;
-    FrontColor(*record) = -1;
-    return RegisterControl(number, record, window, &kind);
+    const CreatedControl made = CreateControlWindow(number, exStyle, L"Static", text, style, x, y, width, height);
+    if (!made.window) return nullptr;
+    BackColor(*made.record) = -1;
+    FrontColor(*made.record) = -1;
+    return RegisterControl(number, made.record, made.window, &LabelKind());
 }
 
 }  // namespace controls

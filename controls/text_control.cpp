@@ -56,33 +56,18 @@ const ControlKind& TextKind() noexcept {
 
 HWND CreateTextControl(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height, const wchar_t* text,
                        uint32_t flags) noexcept {
-    ControlListState& list = ControlList();
-    const ControlKind& kind = TextKind();
-    if (!text) text = L"";
-    x = ScaleToPixels(x);
-    y = ScaleToPixels(y);
-    width = ScaleToPixels(width);
-    height = ScaleToPixels(height);
-
     // 0x20000 >> 8 is WS_EX_CLIENTEDGE: the flag clears the edge the control
     // otherwise has.
     const DWORD exStyle = (~(flags >> 8)) & WS_EX_CLIENTEDGE;
     static_assert((NoClientEdgeFlag >> 8) == WS_EX_CLIENTEDGE);
     const DWORD style = flags | TextStyle;
-    HWND window = CreateWindowExW(exStyle, L"Edit", text, style, x, y, width, height, list.container,
-                                  UnnumberedControlId(), GetModuleHandleW(nullptr), nullptr);
-    if (!window) return nullptr;
-
-    ControlRecord* record = AllocateControlRecord(number);
-    if (!record) {
-        (void)DestroyWindow(window);  // no number to hold it; the old control (if any) stays
-        return nullptr;
-    }
+    const CreatedControl made = CreateControlWindow(number, exStyle, L"Edit", text, style, x, y, width, height);
+    if (!made.window) return nullptr;
     EditClassProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextControlProc)));
-    BackColor(*record) = -1;
-    FrontColor(*record) = -1;
-    return RegisterControl(number, record, window, &kind);
+        SetWindowLongPtrW(made.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextControlProc)));
+    BackColor(*made.record) = -1;
+    FrontColor(*made.record) = -1;
+    return RegisterControl(number, made.record, made.window, &TextKind());
 }
 
 }  // namespace controls
