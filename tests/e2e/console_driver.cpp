@@ -234,7 +234,7 @@ std::vector<BeepCall> BeepTrace::Calls(DWORD processId) const {
 
 ConsoleSession::~ConsoleSession() {
     if (process_) {
-        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        if (owned_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process_, 1);
             WaitForSingleObject(process_, 5000);
         }
@@ -293,6 +293,15 @@ bool ConsoleSession::Start(const LaunchOptions& options, std::wstring* failure) 
         20000);
     if (!ready) return fail(L"the console did not become ready; transcript: " + TranscriptText());
     return true;
+}
+
+bool ConsoleSession::Attach(HWND window) {
+    owned_ = false;
+    window_ = window;
+    mainThreadId_ = GetWindowThreadProcessId(window, &processId_);
+    process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId_);
+    trace_.Mark();
+    return mainThreadId_ != 0 && process_ != nullptr;
 }
 
 HWND ConsoleSession::Control(int number) const { return window_ ? GetDlgItem(window_, number) : nullptr; }
@@ -476,6 +485,20 @@ std::vector<HWND> VisibleTopLevelWindows(DWORD processId) {
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND FindConsoleWindow() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            wchar_t title[64] = {};
+            GetWindowTextW(w, title, 64);
+            if (!IsWindowVisible(w) || std::wstring_view(title) != L"test" || !GetDlgItem(w, 0)) return TRUE;
+            *reinterpret_cast<HWND*>(p) = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 // ---- ScriptedShell ----

@@ -108,6 +108,10 @@ public:
     // the focus. On failure `failure` says what went wrong.
     bool Start(const LaunchOptions& options, std::wstring* failure);
 
+    // Takes up a console that is already running (found by its window),
+    // without ending it when the session goes.
+    bool Attach(HWND window);
+
     DWORD ProcessId() const { return processId_; }
     DWORD MainThreadId() const { return mainThreadId_; }
     HANDLE Process() const { return process_; }
@@ -164,11 +168,14 @@ private:
     DWORD processId_ = 0;
     DWORD mainThreadId_ = 0;
     HWND window_ = nullptr;
+    bool owned_ = true;
     BeepTrace trace_;
 };
 
 // Every visible top-level window of a process.
 std::vector<HWND> VisibleTopLevelWindows(DWORD processId);
+// A visible top-level window titled "test" whose child 0 exists, or null.
+HWND FindConsoleWindow();
 
 // The files of the scripted test shell in one test's folder and the
 // environment that points the shell at them.
