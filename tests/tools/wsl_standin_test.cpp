@@ -1,0 +1,301 @@
+// The WSL stand-in through real pipes: wsl.exe started as the console starts
+// it, running real Linux commands through wsl-relay.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/tools/standin_launch.h"
+
+using namespace standin_test;
+
+namespace {
+
+// What `seq 1 last` prints.
+std::string Sequence(int last) {
+    std::string text;
+    for (int i = 1; i <= last; ++i) text += std::to_string(i) + "\n";
+    return text;
+}
+
+// A megabyte of every byte value, in an order that shows a lost or moved block.
+std::string BinaryPattern(size_t size) {
+    std::string data(size, '\0');
+    uint32_t x = 12345;
+    for (size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        data[i] = static_cast<char>(x >> 16);
+    }
+    return data;
+}
+
+// First difference of two long texts, for a readable failure.
+std::string FirstDifference(const std::string& got, const std::string& expected) {
+    size_t i = 0;
+    while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
+    return "sizes " + std::to_string(got.size()) + " and " + std::to_string(expected.size()) +
+           ", first difference at byte " + std::to_string(i);
+}
+
+// An empty directory of its own under the temporary folder, removed with
+// what the test left in it by name.
+class ScratchDirectory {
+public:
+    ScratchDirectory() {
+        wchar_t temp[MAX_PATH];
+        if (GetTempPathW(MAX_PATH, temp) == 0) return;
+        path_ = std::wstring(temp) + L"standin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64());
+        made_ = CreateDirectoryW(path_.c_str(), nullptr) != 0;
+    }
+    ~ScratchDirectory() {
+        if (made_) RemoveDirectoryW(path_.c_str());
+    }
+    bool Made() const { return made_; }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+    bool made_ = false;
+};
+
+LaunchOptions WithFakeRelay(const std::wstring& mode) {
+    LaunchOptions options;
+    options.environment = {L"WSL_STANDIN_RELAY=" + BesideMe(L"fake_relay.exe"), L"FAKE_RELAY_MODE=" + mode,
+                           L"WSL_STANDIN_WAIT_MS=3000"};
+    return options;
+}
+
+}  // namespace
+
+// Standard output and error stay apart and the exit code comes through, with
+// the console's launch (hidden, no new console) and with no console at all.
+TEST(WslStandIn, StreamsStayApartAndExitCodeComesThrough) {
+    const struct {
+        const char* name;
+        DWORD flags;
+    } launches[] = {
+        {"as the console starts it", NORMAL_PRIORITY_CLASS},
+        {"detached from any console", NORMAL_PRIORITY_CLASS | DETACHED_PROCESS},
+    };
+    for (const auto& launch : launches) {
+        SCOPED_TRACE(launch.name);
+        LaunchOptions options;
+        options.creationFlags = launch.flags;
+        const RunResult r = RunStandIn(L"bash -c \"echo out; echo err >&2; exit 3\"", {}, options);
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.out, "out\n");
+        EXPECT_EQ(r.err, "err\n");
+        EXPECT_EQ(r.exitCode, 3u);
+    }
+}
+
+TEST(WslStandIn, QuotesGroupWordsAndAreDropped) {
+    const RunResult r = RunStandIn(L"printf \"[%s]\\n\" \"a  b\" \"\" c");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.out, "[a  b]\n[]\n[c]\n");
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+TEST(WslStandIn, MegabyteBurstArrivesWholeAndInOrder) {
+    const RunResult r = RunStandIn(L"seq 1 170000");
+    ASSERT_TRUE(r.finished);
+    const std::string expected = Sequence(170000);
+    ASSERT_GT(expected.size(), 1000000u);
+    EXPECT_TRUE(r.out == expected) << FirstDifference(r.out, expected);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+// Both streams at full speed at once, from two processes, both read by the
+// parent: all of each arrives, and nothing of one ends up in the other.
+TEST(WslStandIn, SimultaneousBurstsOnBothStreamsStayApart) {
+    const RunResult r = RunStandIn(L"bash -c \"seq 1 120000 >&2 & seq 1 120000; wait\"");
+    ASSERT_TRUE(r.finished);
+    const std::string expected = Sequence(120000);
+    EXPECT_TRUE(r.out == expected) << "stdout: " << FirstDifference(r.out, expected);
+    EXPECT_TRUE(r.err == expected) << "stderr: " << FirstDifference(r.err, expected);
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+// The command ends while its output still waits on the way to a parent that
+// has not read any of it yet: all of it must still arrive, and then the exit
+// code. The command leaves a file when it is done, and the output is read
+// only after that. (Four megabytes fill the relay's queue beyond what the
+// loopback connection holds; were the way narrower, the command could not
+// finish unread and the test would go on, after the wait, as a plain burst.)
+TEST(WslStandIn, OutputQueuedBehindSlowReaderSurvivesCommandEnd) {
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.Made());
+    LaunchOptions options;
+    options.directory = scratch.Path();
+    Launched child;
+    ASSERT_TRUE(StartStandIn(L"bash -c \"seq 1 600000; touch done; exit 4\"", options, child));
+    child.input.reset();
+    Collector err(child.error.get());
+    const std::wstring done = scratch.Path() + L"\\done";
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) {
+        // Nothing to wait on: the command runs on the Linux side.
+        WaitForSingleObject(child.process.get(), 20);
+    }
+    Collector out(child.output.get());
+    ASSERT_EQ(WaitForSingleObject(child.process.get(), 30000), WAIT_OBJECT_0);
+    ASSERT_TRUE(out.WaitEnd(5000));
+    const std::string expected = Sequence(600000);
+    EXPECT_TRUE(out.Text() == expected) << FirstDifference(out.Text(), expected);
+    DWORD code = 0;
+    GetExitCodeProcess(child.process.get(), &code);
+    EXPECT_EQ(code, 4u) << err.Text();
+    DeleteFileW(done.c_str());
+}
+
+// Binary input comes back from cat unchanged, and closing wsl.exe's input
+// ends cat and with it wsl.exe.
+TEST(WslStandIn, InputReachesCommandAndItsEndEndsIt) {
+    const std::string data = BinaryPattern(1 << 20);
+    const RunResult r = RunStandIn(L"cat", data);
+    ASSERT_TRUE(r.finished) << "cat did not end when its input was closed";
+    EXPECT_TRUE(r.out == data) << FirstDifference(r.out, data);
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+// A command that stops reading while input keeps coming must not wedge the
+// stand-in.
+TEST(WslStandIn, InputNobodyReadsIsDropped) {
+    const RunResult r = RunStandIn(L"head -c 10", BinaryPattern(4 << 20));
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.out, BinaryPattern(4 << 20).substr(0, 10));
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+// The console's own command line: each line typed is answered before the next
+// is sent, so nothing may wait for more input or for the end.
+TEST(WslStandIn, InteractiveShellAnswersEachLineAtOnce) {
+    Launched child;
+    ASSERT_TRUE(StartStandIn(L"bash --noediting -i -s", {}, child));
+    Collector out(child.output.get());
+    Collector err(child.error.get());
+    DWORD written = 0;
+    const char first[] = "echo first-$((6*7))\n";
+    ASSERT_TRUE(WriteFile(child.input.get(), first, sizeof first - 1, &written, nullptr));
+    EXPECT_TRUE(out.WaitFor("first-42\n", 20000)) << out.Text();
+    const char second[] = "echo second >&2; exit 7\n";
+    ASSERT_TRUE(WriteFile(child.input.get(), second, sizeof second - 1, &written, nullptr));
+    ASSERT_EQ(WaitForSingleObject(child.process.get(), 20000), WAIT_OBJECT_0);
+    ASSERT_TRUE(out.WaitEnd(5000));
+    ASSERT_TRUE(err.WaitEnd(5000));
+    DWORD code = 0;
+    GetExitCodeProcess(child.process.get(), &code);
+    EXPECT_EQ(code, 7u);
+    EXPECT_NE(err.Text().find("second\n"), std::string::npos) << err.Text();
+    EXPECT_EQ(out.Text().find("second"), std::string::npos);
+}
+
+TEST(WslStandIn, CommandRunsInCallersDirectory) {
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.Made());
+    const std::wstring marker = scratch.Path() + L"\\marker.txt";
+    const std::string content = "here " + std::to_string(GetTickCount64());
+    {
+        toolkit::UniqueFile file(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
+    }
+    LaunchOptions options;
+    options.directory = scratch.Path();
+    const RunResult r = RunStandIn(L"cat marker.txt", {}, options);
+    DeleteFileW(marker.c_str());
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.out, content);
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+TEST(WslStandIn, CommandKilledBySignalGivesShellStyleCode) {
+    const struct {
+        const wchar_t* signal;
+        DWORD code;
+    } cases[] = {{L"KILL", 128 + 9}, {L"TERM", 128 + 15}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.code);
+        const RunResult r = RunStandIn(L"bash -c \"echo before; kill -" + std::wstring(c.signal) + L" $$\"");
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.out, "before\n");
+        EXPECT_EQ(r.exitCode, c.code);
+    }
+}
+
+// When wsl.exe is killed nobody is left to read the command: the relay hangs
+// it up, as a closed terminal would, instead of leaving it running.
+TEST(WslStandIn, KilledStandInHangsUpTheCommand) {
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.Made());
+    LaunchOptions options;
+    options.directory = scratch.Path();
+    Launched child;
+    ASSERT_TRUE(StartStandIn(
+        L"bash -c \"trap 'touch hung-up; exit' HUP; echo ready; while :; do sleep 0.1; done\"", options, child));
+    Collector out(child.output.get());
+    Collector err(child.error.get());
+    ASSERT_TRUE(out.WaitFor("ready\n", 20000)) << err.Text();
+    ASSERT_TRUE(TerminateProcess(child.process.get(), 9));  // our own child, by its handle
+    const std::wstring mark = scratch.Path() + L"\\hung-up";
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    while (GetFileAttributesW(mark.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) {
+        // Nothing to wait on: the command runs on the Linux side.
+        WaitForSingleObject(child.process.get(), 20);
+    }
+    EXPECT_NE(GetFileAttributesW(mark.c_str()), INVALID_FILE_ATTRIBUTES) << "the command was not hung up";
+    DeleteFileW(mark.c_str());
+}
+
+TEST(WslStandIn, MissingCommandFailsWithMessage) {
+    const RunResult r = RunStandIn(L"no-such-command-for-the-stand-in");
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 127u);
+    EXPECT_NE(r.err.find("no-such-command-for-the-stand-in"), std::string::npos) << r.err;
+}
+
+// A peer with the wrong token is closed without being told anything, and the
+// relay that then proves the token is served.
+TEST(WslStandInRelay, WrongTokenIsRefusedAndRightOneServed) {
+    const RunResult r = RunStandIn(L"some \"command line\"", {}, WithFakeRelay(L"wrong-then-right"));
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.out, "first peer: refused\ncommand: some \"command line\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+TEST(WslStandInRelay, GivesUpWhenNoPeerProvesToken) {
+    const RunResult r = RunStandIn(L"true", {}, WithFakeRelay(L"wrong-then-silent"));
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 255u);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("did not connect"), std::string::npos) << r.err;
+}
+
+TEST(WslStandInRelay, ReportsRelayThatEndsWithoutConnecting) {
+    const RunResult r = RunStandIn(L"true", {}, WithFakeRelay(L"exit"));
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 255u);
+    EXPECT_NE(r.err.find("ended without connecting"), std::string::npos) << r.err;
+}
+
+TEST(WslStandInRelay, ReportsRelayThatCannotStart) {
+    LaunchOptions options;
+    options.environment = {L"WSL_STANDIN_RELAY=" + BesideMe(L"no-such-relay.exe")};
+    const RunResult r = RunStandIn(L"true", {}, options);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 255u);
+    EXPECT_NE(r.err.find("cannot start"), std::string::npos) << r.err;
+}
+
+// Output that came before a lost connection is kept; the loss is an error.
+TEST(WslStandInRelay, LostConnectionKeepsOutputAndFails) {
+    const RunResult r = RunStandIn(L"true", {}, WithFakeRelay(L"drop"));
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.out, "partial\n");
+    EXPECT_EQ(r.exitCode, 255u);
+    EXPECT_NE(r.err.find("lost"), std::string::npos) << r.err;
+}

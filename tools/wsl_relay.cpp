@@ -1,0 +1,481 @@
+// wsl-relay: the Linux half of the WSL stand-in. wsl.exe starts it (Wine runs
+// a Linux program natively, but gives it no Windows pipes), passing a loopback
+// port and a one-time token in the environment. The relay connects back,
+// proves the token, receives the command line, runs it with three pipes and
+// carries its standard streams and exit code over the connection.
+//
+// One thread, one poll loop, non-blocking descriptors: a stream the peer does
+// not drain stops being read (the command then blocks on its own pipe) rather
+// than piling up here, and no stream can starve another.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "relay_protocol.h"
+
+namespace {
+
+using relay::FrameType;
+using relay::HeaderSize;
+using relay::MaxPayload;
+
+// How much may wait here for the peer or for the command before the relay
+// stops reading more of it.
+constexpr size_t HighWater = 1 << 20;
+// How long the relay waits for wsl.exe to answer its hello, and to close the
+// connection after the exit code (it closes only after reading the code).
+constexpr int AnswerTimeoutMs = 30000;
+constexpr int CloseTimeoutMs = 5000;
+
+// Bytes waiting to be written somewhere, consumed from the front.
+class ByteQueue {
+    std::vector<unsigned char> data_;
+    size_t head_ = 0;
+
+public:
+    size_t Size() const noexcept { return data_.size() - head_; }
+    bool Empty() const noexcept { return Size() == 0; }
+    const unsigned char* Front() const noexcept { return data_.data() + head_; }
+    void Consume(size_t n) {
+        head_ += n;
+        if (head_ == data_.size()) {
+            data_.clear();
+            head_ = 0;
+        } else if (head_ >= HighWater && head_ * 2 >= data_.size()) {
+            data_.erase(data_.begin(), data_.begin() + static_cast<ptrdiff_t>(head_));
+            head_ = 0;
+        }
+    }
+    // Room for n more bytes at the back; valid until the next Grow.
+    unsigned char* Grow(size_t n) {
+        const size_t old = data_.size();
+        data_.resize(old + n);
+        return data_.data() + old;
+    }
+    void Shrink(size_t n) { data_.resize(data_.size() - n); }
+    void Append(const void* p, size_t n) {
+        if (n != 0) std::memcpy(Grow(n), p, n);
+    }
+    void Clear() {
+        data_.clear();
+        head_ = 0;
+    }
+};
+
+int g_childSignal[2] = {-1, -1};
+
+void OnChildSignal(int) {
+    const int saved = errno;
+    if (write(g_childSignal[1], "c", 1) < 0) {
+        // A full pipe already holds a wake-up; nothing is lost.
+    }
+    errno = saved;
+}
+
+void SetNonBlocking(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+// Fds 0-2 must be taken, or the socket could land on one of them and be
+// replaced when the command's pipes are put there.
+void KeepStandardSlotsTaken() {
+    for (;;) {
+        const int fd = open("/dev/null", O_RDWR);
+        if (fd < 0) return;
+        if (fd > 2) {
+            close(fd);
+            return;
+        }
+    }
+}
+
+// Whatever Wine's process happened to hold open is not ours to pass on.
+void CloseStrayDescriptors() {
+    if (close_range(3, ~0U, 0) == 0) return;
+    const long max = sysconf(_SC_OPEN_MAX);
+    for (long fd = 3; fd < (max > 0 && max < 65536 ? max : 65536); ++fd) close(static_cast<int>(fd));
+}
+
+// Waits until fd is ready for events or the time is up; false on time-out.
+bool WaitReady(int fd, short events, int timeoutMs) {
+    pollfd p{fd, events, 0};
+    for (;;) {
+        const int r = poll(&p, 1, timeoutMs);
+        if (r > 0) return true;
+        if (r == 0) return false;
+        if (errno != EINTR) return false;
+    }
+}
+
+bool SendAll(int fd, const unsigned char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t r = send(fd, p, n, MSG_NOSIGNAL);
+        if (r > 0) {
+            p += r;
+            n -= static_cast<size_t>(r);
+        } else if (r < 0 && errno == EINTR) {
+            continue;
+        } else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitReady(fd, POLLOUT, AnswerTimeoutMs)) return false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RecvExact(int fd, unsigned char* p, size_t n, int timeoutMs) {
+    while (n > 0) {
+        if (!WaitReady(fd, POLLIN, timeoutMs)) return false;
+        const ssize_t r = recv(fd, p, n, 0);
+        if (r > 0) {
+            p += r;
+            n -= static_cast<size_t>(r);
+        } else if (r < 0 && (errno == EINTR || errno == EAGAIN)) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int ConnectToWsl(unsigned port) {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int r;
+    do {
+        r = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) {
+        close(s);
+        return -1;
+    }
+    // Interactive lines are small: send each at once, not when Nagle allows.
+    const int one = 1;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return s;
+}
+
+bool SendFrame(int fd, FrameType type, const void* payload, size_t length) {
+    unsigned char header[HeaderSize];
+    relay::EncodeHeader(header, type, static_cast<uint32_t>(length));
+    return SendAll(fd, header, HeaderSize) && SendAll(fd, static_cast<const unsigned char*>(payload), length);
+}
+
+// The command line, split on spaces and tabs; a double quote starts or ends a
+// group in which spaces are kept, and is itself dropped ("" is an empty word).
+std::vector<std::string> SplitCommandLine(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            if (inWord) words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(std::move(word));
+    return words;
+}
+
+struct Child {
+    pid_t pid = -1;
+    int input = -1;   // our write end of its standard input
+    int output = -1;  // our read end of its standard output
+    int error = -1;   // our read end of its standard error
+};
+
+// Starts the command in its own session, so it has no controlling terminal
+// (an interactive bash would otherwise try to take over the one Wine was
+// started from) and its process group can be hung up as a whole.
+bool StartCommand(std::vector<std::string> words, Child& child) {
+    if (words.empty()) {
+        const char* shell = getenv("SHELL");
+        words.emplace_back(shell && *shell ? shell : "/bin/sh");
+    }
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) < 0) return false;
+    if (pipe2(out, O_CLOEXEC) < 0) return false;
+    if (pipe2(err, O_CLOEXEC) < 0) return false;
+
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        setsid();
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        // Ignored signals survive exec; the command starts with the defaults.
+        for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execvp(argv[0], argv.data());
+        const int e = errno;
+        char message[512];
+        const int n = snprintf(message, sizeof message, "wsl-relay: cannot run %s: %s\n", argv[0], strerror(e));
+        if (n > 0 && write(2, message, static_cast<size_t>(n) < sizeof message ? n : sizeof message - 1) < 0) {
+            // Nowhere left to report it; the exit code says it.
+        }
+        _exit(e == ENOENT ? 127 : 126);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    child.pid = pid;
+    child.input = in[1];
+    child.output = out[0];
+    child.error = err[0];
+    SetNonBlocking(child.input);
+    SetNonBlocking(child.output);
+    SetNonBlocking(child.error);
+    return true;
+}
+
+int ExitCodeOf(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return relay::SignalExitBase + WTERMSIG(status);
+    return 1;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+// Relays between the connection and the running command until the command
+// has ended and both of its output streams are at their end. Returns false
+// when the connection is lost or broken: nobody is left to read the command.
+bool Relay(int sock, Child& child, int& exitCode) {
+    ByteQueue toWsl;    // framed output
+    ByteQueue toChild;  // standard input not yet taken by the command
+    ByteQueue fromWsl;  // received, not yet parsed
+    bool stdinEnded = false;
+    bool exited = false;
+    SetNonBlocking(sock);
+
+    // Reads one piece of a command stream straight into a frame; false at its end.
+    auto readStream = [&](int fd, FrameType type) {
+        unsigned char* frame = toWsl.Grow(HeaderSize + MaxPayload);
+        ssize_t r;
+        do {
+            r = read(fd, frame + HeaderSize, MaxPayload);
+        } while (r < 0 && errno == EINTR);
+        if (r > 0) {
+            relay::EncodeHeader(frame, type, static_cast<uint32_t>(r));
+            toWsl.Shrink(MaxPayload - static_cast<size_t>(r));
+            return true;
+        }
+        toWsl.Shrink(HeaderSize + MaxPayload);
+        return r < 0 && errno == EAGAIN;
+    };
+    auto flushToWsl = [&] {
+        while (!toWsl.Empty()) {
+            const ssize_t r = send(sock, toWsl.Front(), toWsl.Size(), MSG_NOSIGNAL);
+            if (r > 0) {
+                toWsl.Consume(static_cast<size_t>(r));
+            } else if (r < 0 && errno == EINTR) {
+                continue;
+            } else {
+                return r < 0 && errno == EAGAIN;
+            }
+        }
+        return true;
+    };
+    auto feedChild = [&] {
+        while (child.input >= 0 && !toChild.Empty()) {
+            const ssize_t r = write(child.input, toChild.Front(), toChild.Size());
+            if (r > 0) {
+                toChild.Consume(static_cast<size_t>(r));
+            } else if (r < 0 && errno == EINTR) {
+                continue;
+            } else if (r < 0 && errno == EAGAIN) {
+                return;
+            } else {
+                // The command closed its input: what is left, and all that
+                // comes later, has no reader.
+                toChild.Clear();
+                CloseFd(child.input);
+            }
+        }
+    };
+    // Takes whole frames from fromWsl; false on a frame wsl.exe never sends.
+    auto parseFrames = [&] {
+        while (fromWsl.Size() >= HeaderSize) {
+            const relay::FrameHeader h = relay::DecodeHeader(fromWsl.Front());
+            if (h.length > MaxPayload) return false;
+            if (fromWsl.Size() < HeaderSize + h.length) break;
+            if (h.type == FrameType::Stdin) {
+                if (child.input >= 0) toChild.Append(fromWsl.Front() + HeaderSize, h.length);
+            } else if (h.type == FrameType::StdinEnd) {
+                stdinEnded = true;
+            } else {
+                return false;
+            }
+            fromWsl.Consume(HeaderSize + h.length);
+        }
+        return true;
+    };
+    auto receive = [&] {
+        unsigned char* space = fromWsl.Grow(MaxPayload * 4);
+        ssize_t r;
+        do {
+            r = recv(sock, space, MaxPayload * 4, 0);
+        } while (r < 0 && errno == EINTR);
+        fromWsl.Shrink(MaxPayload * 4 - (r > 0 ? static_cast<size_t>(r) : 0));
+        if (r > 0) return parseFrames();
+        return r < 0 && errno == EAGAIN;
+    };
+    auto reap = [&] {
+        int status = 0;
+        if (!exited && waitpid(child.pid, &status, WNOHANG) == child.pid) {
+            exited = true;
+            exitCode = ExitCodeOf(status);
+        }
+    };
+
+    reap();  // it may have ended before the signal handler was in place
+    for (;;) {
+        feedChild();
+        if (stdinEnded && toChild.Empty()) CloseFd(child.input);
+        // Done when the command has ended, its streams are drained and all
+        // of their frames are on their way: the exit code must come last.
+        if (child.output < 0 && child.error < 0 && exited && toWsl.Empty()) return true;
+
+        pollfd fds[5];
+        nfds_t n = 0;
+        const bool roomForOutput = toWsl.Size() < HighWater;
+        auto add = [&](int fd, short events) {
+            fds[n] = pollfd{fd, events, 0};
+            return fd >= 0 && events != 0 ? static_cast<int>(n++) : -1;
+        };
+        const int iSock = add(sock, static_cast<short>((toChild.Size() < HighWater ? POLLIN : 0) |
+                                                       (toWsl.Empty() ? 0 : POLLOUT)));
+        const int iOut = add(child.output, roomForOutput ? POLLIN : 0);
+        const int iErr = add(child.error, roomForOutput ? POLLIN : 0);
+        const int iIn = add(child.input, toChild.Empty() ? 0 : POLLOUT);
+        const int iSig = add(g_childSignal[0], POLLIN);
+        if (poll(fds, n, -1) < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        auto ready = [&](int i) { return i >= 0 && fds[i].revents != 0; };
+
+        if (ready(iSig)) {
+            char drain[64];
+            while (read(g_childSignal[0], drain, sizeof drain) > 0) {
+            }
+            reap();
+        }
+        if (ready(iOut) && !readStream(child.output, FrameType::Stdout)) CloseFd(child.output);
+        if (ready(iErr) && !readStream(child.error, FrameType::Stderr)) CloseFd(child.error);
+        if (ready(iIn)) feedChild();
+        if (ready(iSock)) {
+            if ((fds[iSock].revents & (POLLIN | POLLHUP | POLLERR)) && !receive()) return false;
+        }
+        if (!flushToWsl()) return false;
+    }
+}
+
+}  // namespace
+
+int main() {
+    KeepStandardSlotsTaken();
+    CloseStrayDescriptors();
+
+    const char* portText = getenv(relay::PortVariable);
+    const char* tokenText = getenv(relay::TokenVariable);
+    if (!portText || !tokenText || strlen(tokenText) != relay::TokenLength) {
+        fprintf(stderr, "wsl-relay: to be started by wsl.exe only\n");
+        return 2;
+    }
+    const unsigned port = static_cast<unsigned>(strtoul(portText, nullptr, 10));
+    const std::string token = tokenText;
+    // The command has no business with the token.
+    unsetenv(relay::PortVariable);
+    unsetenv(relay::TokenVariable);
+
+    signal(SIGPIPE, SIG_IGN);
+    if (pipe2(g_childSignal, O_CLOEXEC | O_NONBLOCK) < 0) return 1;
+    struct sigaction onChild {};
+    onChild.sa_handler = OnChildSignal;
+    onChild.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &onChild, nullptr);
+
+    const int sock = ConnectToWsl(port);
+    if (sock < 0) return 1;
+    if (!SendFrame(sock, FrameType::Hello, token.data(), token.size())) return 1;
+
+    // wsl.exe answers a proven token with the command line; a refused one
+    // with a closed connection.
+    unsigned char header[HeaderSize];
+    if (!RecvExact(sock, header, HeaderSize, AnswerTimeoutMs)) return 1;
+    const relay::FrameHeader h = relay::DecodeHeader(header);
+    if (h.type != FrameType::Command || h.length > MaxPayload) return 1;
+    std::string commandLine(h.length, '\0');
+    if (!RecvExact(sock, reinterpret_cast<unsigned char*>(commandLine.data()), h.length, AnswerTimeoutMs)) return 1;
+
+    Child child;
+    if (!StartCommand(SplitCommandLine(commandLine), child)) {
+        const char message[] = "wsl-relay: cannot start the command\n";
+        unsigned char code[4];
+        relay::PutUint32(code, 1);
+        SendFrame(sock, FrameType::Stderr, message, sizeof message - 1);
+        SendFrame(sock, FrameType::Exit, code, sizeof code);
+        return 1;
+    }
+
+    int exitCode = 1;
+    if (!Relay(sock, child, exitCode)) {
+        // wsl.exe is gone: hang the command up as a closed terminal would.
+        kill(-child.pid, SIGHUP);
+        kill(-child.pid, SIGCONT);
+        return 1;
+    }
+
+    unsigned char code[4];
+    relay::PutUint32(code, static_cast<uint32_t>(exitCode));
+    if (!SendFrame(sock, FrameType::Exit, code, sizeof code)) return 1;
+    // Closing with unread input pending would reset the connection and could
+    // take the exit code with it: let wsl.exe close first.
+    shutdown(sock, SHUT_WR);
+    unsigned char discard[4096];
+    while (WaitReady(sock, POLLIN, CloseTimeoutMs)) {
+        const ssize_t r = recv(sock, discard, sizeof discard, 0);
+        if (r == 0 || (r < 0 && errno != EINTR && errno != EAGAIN)) break;
+    }
+    close(sock);
+    return 0;
+}
