@@ -131,7 +131,11 @@ std::wstring WindowsPathOfUnixPath(std::string_view unixPath) {
     return L"Z:" + path;
 }
 
-std::wstring ConsoleExePath() { return WindowsPathOfUnixPath(WSLC_CONSOLE_EXE); }
+std::wstring ConsoleExePath() {
+    // WSLC_CONSOLE_EXE in the environment runs the tests against another build.
+    const std::wstring other = EnvironmentVariable(L"WSLC_CONSOLE_EXE");
+    return WindowsPathOfUnixPath(other.empty() ? std::string(WSLC_CONSOLE_EXE) : Utf8(other));
+}
 std::wstring ScriptedShellExePath() { return WindowsPathOfUnixPath(WSLC_SCRIPTED_SHELL_EXE); }
 
 std::wstring InstalledWslPath() {

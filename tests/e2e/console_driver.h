@@ -29,7 +29,8 @@ std::wstring WindowsPathOfUnixPath(std::string_view unixPath);
 // environment block for CreateProcessW.
 std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& changes);
 
-// The built console, from the build's compile definition.
+// The built console, from the build's compile definition, unless the
+// environment names another in WSLC_CONSOLE_EXE.
 std::wstring ConsoleExePath();
 
 // A folder of its own for one test (script, logs, signal files), removed

@@ -16,9 +16,13 @@ TEST_F(ConsoleStartup, WithoutParametersTheShellFirstReceivesALoneLineFeed) {
     ASSERT_TRUE(console_.WaitForTranscriptToContain(L"started", ShortWaitMs));
     EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nstarted\n");
     EXPECT_EQ(shell_.ReceivedInput(), "\n");
-    // The shell is started as wsl.exe "bash --noediting -i -s".
+    // The shell is started as wsl.exe "bash --noediting -i -s", in the
+    // console's current directory (which the console got from us).
     const std::string info = shell_.Info();
     EXPECT_EQ(info.substr(0, info.find('\n')), "\"c:/windows/system32/wsl.exe\" bash --noediting -i -s");
+    wchar_t directory[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH + 1, directory);
+    EXPECT_EQ(info.substr(info.find('\n') + 1), Utf8(directory) + "\n");
     CloseAndExpectExitCodeZero();
 }
 

@@ -131,13 +131,28 @@ TEST_F(ConsoleOutput, OutputAfterTheLastLineFeedIsShownWhenTheShellEnds) {
     ASSERT_TRUE(Start(
         "lines 1\n"
         "out one\\n\n"
-        "out prompt$ \n"
+        "out prompt$ \\xc3\n"
         "exit 0\n"));
     ASSERT_TRUE(WaitForEnd());
     ASSERT_TRUE(WaitForBeeps(EndBeep, 1));
     console_.Settle();
-    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\none\n" + L"\r\nprompt$ " + Closed);
+    // An unfinished character at the very end reads as one U+FFFD.
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\none\n" + L"\r\nprompt$ \uFFFD" + Closed);
     EXPECT_EQ(Count(OutputBeep), 2u);
+    EXPECT_EQ(Count(EndBeep), 1u);
+    CloseAndExpectExitCodeZero();
+}
+
+TEST_F(ConsoleOutput, AnErrorLineWithoutLineFeedIsShownWhenTheShellEnds) {
+    ASSERT_TRUE(Start(
+        "lines 1\n"
+        "err warning: no end\n"
+        "exit 0\n"));
+    ASSERT_TRUE(WaitForEnd());
+    ASSERT_TRUE(WaitForBeeps(EndBeep, 1));
+    console_.Settle();
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nwarning: no end" + Closed);
+    EXPECT_EQ(Count(ErrorBeep), 1u);
     EXPECT_EQ(Count(EndBeep), 1u);
     CloseAndExpectExitCodeZero();
 }
