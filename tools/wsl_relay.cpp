@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ constexpr size_t HighWater = 1 << 20;
 // connection after the exit code (it closes only after reading the code).
 constexpr int AnswerTimeoutMs = 30000;
 constexpr int CloseTimeoutMs = 5000;
+// How long a hung-up command may go on writing before the relay leaves it.
+constexpr long long HangUpGraceMs = 10000;
 
 // Bytes waiting to be written somewhere, consumed from the front.
 class ByteQueue {
@@ -409,6 +412,36 @@ bool Relay(int sock, Child& child, int& exitCode) {
     }
 }
 
+long long MonotonicMs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// wsl.exe is gone and nobody reads the command any more: hang it up as a
+// closed terminal would. Its output is still taken (and dropped) for a while,
+// because bash reports a child killed by the hangup on standard error, and a
+// closed pipe there would kill it with SIGPIPE before its own HUP trap ran.
+void HangUp(Child& child) {
+    CloseFd(child.input);
+    kill(-child.pid, SIGHUP);
+    kill(-child.pid, SIGCONT);
+    const long long deadline = MonotonicMs() + HangUpGraceMs;
+    unsigned char discard[MaxPayload];
+    while (child.output >= 0 || child.error >= 0) {
+        const long long left = deadline - MonotonicMs();
+        if (left <= 0) return;
+        pollfd fds[2] = {{child.output, POLLIN, 0}, {child.error, POLLIN, 0}};
+        if (poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR) return;
+        for (int i = 0; i < 2; ++i) {
+            int& fd = i == 0 ? child.output : child.error;
+            if (fd < 0 || fds[i].revents == 0) continue;
+            const ssize_t r = read(fd, discard, sizeof discard);
+            if (r == 0 || (r < 0 && errno != EINTR && errno != EAGAIN)) CloseFd(fd);
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -459,9 +492,7 @@ int main() {
 
     int exitCode = 1;
     if (!Relay(sock, child, exitCode)) {
-        // wsl.exe is gone: hang the command up as a closed terminal would.
-        kill(-child.pid, SIGHUP);
-        kill(-child.pid, SIGCONT);
+        HangUp(child);
         return 1;
     }
 
