@@ -58,7 +58,7 @@ std::wstring StandInPath() {
 
 bool StartStandIn(const std::wstring& parameters, const LaunchOptions& options, Launched& launched) {
     UniqueHandle childIn, childOut, childErr;
-    if (!MakePipe(launched.input, childIn, true) || !MakePipe(launched.output, childOut, false) ||
+    if ((!options.input && !MakePipe(launched.input, childIn, true)) || !MakePipe(launched.output, childOut, false) ||
         !MakePipe(launched.error, childErr, false)) {
         return false;
     }
@@ -66,7 +66,7 @@ bool StartStandIn(const std::wstring& parameters, const LaunchOptions& options, 
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     si.wShowWindow = SW_HIDE;
-    si.hStdInput = childIn.get();
+    si.hStdInput = options.input ? options.input : childIn.get();
     si.hStdOutput = childOut.get();
     si.hStdError = childErr.get();
     std::wstring commandLine = L"\"" + StandInPath() + L"\"";

@@ -20,11 +20,12 @@ struct LaunchOptions {
     std::wstring directory;                 // empty: the caller's
     std::vector<std::wstring> environment;  // "NAME=value" added to the caller's
     DWORD creationFlags = NORMAL_PRIORITY_CLASS;
+    HANDLE input = nullptr;  // an inheritable handle to use as standard input instead of a pipe
 };
 
 struct Launched {
     toolkit::UniqueHandle process;
-    toolkit::UniqueHandle input;   // write end of its standard input
+    toolkit::UniqueHandle input;   // write end of its standard input (none with LaunchOptions::input)
     toolkit::UniqueHandle output;  // read end of its standard output
     toolkit::UniqueHandle error;   // read end of its standard error
 };

@@ -160,6 +160,34 @@ TEST(WslStandIn, InputReachesCommandAndItsEndEndsIt) {
     EXPECT_EQ(r.exitCode, 0u);
 }
 
+// A file as standard input ends where the file does (a read of zero bytes),
+// unlike a pipe, which ends when it breaks.
+TEST(WslStandIn, InputFromFileEndsAtItsEnd) {
+    ScratchDirectory scratch;
+    ASSERT_TRUE(scratch.Made());
+    const std::wstring path = scratch.Path() + L"\\input.bin";
+    const std::string data = BinaryPattern(100000);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    {
+        toolkit::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
+    }
+    RunResult r;
+    {
+        toolkit::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file);
+        LaunchOptions options;
+        options.input = file.get();
+        r = RunStandIn(L"cat", {}, options, 20000);
+    }
+    DeleteFileW(path.c_str());
+    ASSERT_TRUE(r.finished) << "the end of the file did not end the command's input";
+    EXPECT_TRUE(r.out == data) << FirstDifference(r.out, data);
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
 // A command that stops reading while input keeps coming must not wedge the
 // stand-in.
 TEST(WslStandIn, InputNobodyReadsIsDropped) {
