@@ -332,6 +332,7 @@ int RelayOutput(SOCKET sock) {
 
 int Run() {
     const std::string command = ToUtf8(CommandTail(GetCommandLineW()));
+    if (command.size() > MaxPayload) return Fail("the command line is too long");
 
     WSADATA wsa;
     if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return Fail("cannot start Windows sockets");
