@@ -21,7 +21,7 @@ ensure_packages() {
   log "installing: ${missing[*]}"
   local sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 # Configures (once) and builds everything in BUILD_DIR.
