@@ -112,7 +112,7 @@ prepare_test_prefixes() {
 start_test_prefixes() {
   local name
   for name in "${WSLC_TEST_PREFIXES[@]}"; do
-    WINEPREFIX="$BUILD_DIR/wineprefix-$name" wineserver -p
+    WINEPREFIX="$BUILD_DIR/wineprefix-$name" wineserver -p >/dev/null 2>&1
     start_wine_desktop "$BUILD_DIR/wineprefix-$name"
   done
 }
