@@ -3,7 +3,7 @@
 //   sleep:MS    pause                          exit:N    end with code N
 //   flood:N     write lines "1".."N" to stdout in large writes
 //   errflood:N  write lines "e1".."eN" to stderr
-//   copyin:PATH copy stdin to the file until it ends (or until N bytes: copyin:PATH:N)
+//   copyin:PATH copy stdin to the file until it ends (or until N bytes: copyin:PATH|N)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -43,10 +43,10 @@ void Flood(HANDLE h, long count, const char* prefix) {
     WriteAll(h, chunk);
 }
 
-void CopyIn(const std::wstring& spec) {
-    const size_t colon = spec.find(L'|');
-    const std::wstring path = spec.substr(0, colon);
-    const long limit = colon == std::wstring::npos ? -1 : std::wcstol(spec.c_str() + colon + 1, nullptr, 10);
+void CopyIn(const std::wstring& argument) {
+    const size_t colon = argument.find(L'|');
+    const std::wstring path = argument.substr(0, colon);
+    const long limit = colon == std::wstring::npos ? -1 : std::wcstol(argument.c_str() + colon + 1, nullptr, 10);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     long total = 0;
