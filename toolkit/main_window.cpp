@@ -198,19 +198,24 @@ HWND OpenMainWindow(int64_t number, int32_t x, int32_t y, int32_t width, int32_t
     return window;
 }
 
-int64_t WindowInnerWidth(int64_t number) noexcept {
-    const WindowRecord* record = FindWindowRecord(number);
-    if (!record) return 0;
+namespace {
+
+// The client rectangle of a numbered window; empty when the number has none.
+RECT ClientRectOf(int64_t number) noexcept {
     RECT client{};
-    GetClientRect(record->handle, &client);
+    if (const WindowRecord* record = FindWindowRecord(number)) GetClientRect(record->handle, &client);
+    return client;
+}
+
+}  // namespace
+
+int64_t WindowInnerWidth(int64_t number) noexcept {
+    const RECT client = ClientRectOf(number);
     return static_cast<int64_t>(client.right - client.left);
 }
 
 int64_t WindowInnerHeight(int64_t number) noexcept {
-    const WindowRecord* record = FindWindowRecord(number);
-    if (!record) return 0;
-    RECT client{};
-    GetClientRect(record->handle, &client);
+    const RECT client = ClientRectOf(number);
     return static_cast<int64_t>(client.bottom - client.top);
 }
 
