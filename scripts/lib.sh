@@ -139,3 +139,19 @@ start_wine_desktop() {
   done
   wine_env
 }
+
+# A private Xvfb with the main prefix, its persistent wineserver and desktop,
+# for the scripts that run one Windows tool; stop_wine_session ends them.
+start_wine_session() {
+  start_xvfb
+  prepare_prefix
+  wineserver -p >/dev/null 2>&1  # its leak reports at exit are noise
+  start_wine_desktop
+}
+
+stop_wine_session() {
+  set +e
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+  stop_xvfb
+  return 0
+}
