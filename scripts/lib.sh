@@ -32,19 +32,27 @@ build_all() {
   cmake --build "$BUILD_DIR" -- -j"$(nproc)"
 }
 
-# Starts a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
-# The caller stops it with stop_xvfb (scripts install a trap).
+# Starts a private Xvfb; sets DISPLAY and XVFB_PID. Xvfb picks the display
+# itself (-displayfd), so runs side by side never take the same one; it
+# writes the number once it accepts connections. A start that does not come
+# up fails loudly. The caller stops it with stop_xvfb (scripts install a trap).
 start_xvfb() {
-  local n=${1:-90}
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1600x900x24 -nolisten tcp >/dev/null 2>&1 &
+  local ready i n=
+  ready=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
   XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || { log "Xvfb :$n failed to start"; return 1; }
-    sleep 0.1
+  for i in $(seq 1 200); do
+    # The line is whole once its line feed is written.
+    if [ "$(wc -l <"$ready")" -ge 1 ]; then n=$(head -n 1 "$ready"); break; fi
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.05
   done
+  rm -f "$ready"
+  if [ -z "$n" ]; then
+    log "Xvfb did not start"
+    stop_xvfb
+    return 1
+  fi
   export DISPLAY=":$n"
 }
 
