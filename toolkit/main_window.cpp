@@ -228,4 +228,12 @@ void CloseNumberedWindow(int64_t number) noexcept {
     DropWindowEvents(number);
 }
 
+HWND FocusInside(HWND window) noexcept {
+    if (!window) return nullptr;
+    // While another program is active the thread has no focus at all; the
+    // window procedure noted it on deactivation.
+    if (GetActiveWindow() != window) return static_cast<HWND>(GetPropW(window, FocusProperty));
+    return GetFocus();
+}
+
 }  // namespace toolkit

@@ -16,4 +16,9 @@ void EndWindowLibrary() noexcept;
 [[nodiscard]] int64_t WindowInnerHeight(int64_t number) noexcept;
 void CloseNumberedWindow(int64_t number) noexcept;
 
+// The window that holds the keyboard focus inside the top-level `window`:
+// the thread's focus while `window` is the active window, otherwise the one
+// it gives the focus back to when it is activated again (null if none).
+[[nodiscard]] HWND FocusInside(HWND window) noexcept;
+
 }  // namespace toolkit
