@@ -22,13 +22,14 @@ protected:
         ASSERT_TRUE(edit_);
         app::PrepareTranscript(edit_);
         SetForegroundWindow(parent_);
-        PumpUntil([] { return false; }, 50);
+        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == parent_ && GetActiveWindow() == parent_; }, 5000))
+            << "the test window never became the active one";
     }
     void TearDown() override { DestroyWindow(parent_); }
 
-    static std::wstring Lines(int from, int to) {
+    static std::wstring Lines(int from, int to, size_t padding = 0) {
         std::wstring text;
-        for (int i = from; i <= to; ++i) text += L"\r\nline " + std::to_wstring(i);
+        for (int i = from; i <= to; ++i) text += L"\r\nline " + std::to_wstring(i) + std::wstring(padding, L'x');
         return text;
     }
     [[nodiscard]] LRESULT FirstVisibleLine() const { return SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0); }
@@ -102,6 +103,112 @@ TEST_F(TranscriptView, SelectionAtTheEndOfAnUnfocusedTranscriptIsNoReader) {
     app::AppendToTranscript(edit_, Lines(301, 600));
     EXPECT_TRUE(LastCharacterVisible());
 }
+
+// How the reader has scrolled the view sideways.
+enum class Sideways { NotAtAll, ByWholeCharacters, ToALongLinesEnd };
+
+struct ReaderCase {
+    const char* name;
+    bool upward;  // the anchor after the caret
+    Sideways sideways;
+};
+
+class TranscriptReader : public TranscriptView, public testing::WithParamInterface<ReaderCase> {
+protected:
+    [[nodiscard]] int FirstCharacterX() const {
+        return static_cast<short>(LOWORD(SendMessageW(edit_, EM_POSFROMCHAR, 0, 0)));
+    }
+    [[nodiscard]] int AverageCharacterWidth() const {
+        const HDC dc = GetDC(edit_);
+        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(edit_, WM_GETFONT, 0, 0)));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(edit_, dc);
+        return metrics.tmAveCharWidth;
+    }
+    [[nodiscard]] LRESULT LineEnd(int line) const {
+        const LRESULT start = SendMessageW(edit_, EM_LINEINDEX, line, 0);
+        return start + SendMessageW(edit_, EM_LINELENGTH, start, 0);
+    }
+    [[nodiscard]] POINT PositionOf(LRESULT character) const {
+        const LRESULT pos = SendMessageW(edit_, EM_POSFROMCHAR, static_cast<WPARAM>(character), 0);
+        return POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    }
+};
+
+TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
+    const ReaderCase& c = GetParam();
+    // Lines of many widths, all wider than the view.
+    std::wstring text;
+    for (int i = 1; i <= 300; ++i) text += Lines(i, i, 100 + i % 37);
+    app::AppendToTranscript(edit_, text);
+    SetFocus(edit_);
+    ASSERT_EQ(GetFocus(), edit_);
+    // The newest line is long too, so the view followed it sideways.
+    SendMessageW(edit_, EM_LINESCROLL, static_cast<WPARAM>(-100000), 0);
+    const int leftmostX = FirstCharacterX();
+    const int step = AverageCharacterWidth();
+    // A selection from inside line 10 into line 11, both ends in view.
+    int line = 10;
+    LRESULT low = SendMessageW(edit_, EM_LINEINDEX, line, 0) + 20;
+    LRESULT high = LineEnd(line) + 2 + 30;
+    if (c.sideways == Sideways::ToALongLinesEnd) {
+        // The caret at a long line's end, which the control scrolls into view
+        // by pixels, not characters; one of these line ends lies between two
+        // character steps.
+        for (;; ++line) {
+            ASSERT_LT(line, 40) << "no line end stands between two character steps";
+            const LRESULT lineEnd = LineEnd(line);
+            SendMessageW(edit_, EM_SETSEL, lineEnd, lineEnd);
+            SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
+            if ((leftmostX - FirstCharacterX()) % step != 0) break;
+        }
+        low = c.upward ? LineEnd(line) : SendMessageW(edit_, EM_LINEINDEX, line, 0) + 20;
+        high = c.upward ? LineEnd(line) + 2 + 30 : LineEnd(line);
+    }
+    // EM_SETSEL takes the anchor first.
+    if (c.upward) {
+        SendMessageW(edit_, EM_SETSEL, high, low);
+    } else {
+        SendMessageW(edit_, EM_SETSEL, low, high);
+    }
+    if (c.sideways == Sideways::ByWholeCharacters) SendMessageW(edit_, EM_LINESCROLL, 25, 0);
+    SendMessageW(edit_, EM_LINESCROLL, 0, 8 - FirstVisibleLine());
+    ASSERT_EQ(FirstVisibleLine(), 8);
+    const int x = FirstCharacterX();
+    switch (c.sideways) {
+    case Sideways::NotAtAll: ASSERT_EQ(x, leftmostX); break;
+    case Sideways::ByWholeCharacters: ASSERT_EQ(leftmostX - x, 25 * step); break;
+    case Sideways::ToALongLinesEnd: ASSERT_NE((leftmostX - x) % step, 0); break;
+    }
+    const LRESULT caret = c.upward ? low : high;
+    POINT caretAt{};
+    ASSERT_TRUE(GetCaretPos(&caretAt));
+    ASSERT_EQ(caretAt.x, PositionOf(caret).x);
+
+    for (int batch = 0; batch < 3; ++batch) app::AppendToTranscript(edit_, Lines(301 + batch * 100, 400 + batch * 100));
+
+    DWORD start = 0, end = 0;
+    SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, static_cast<DWORD>(low));
+    EXPECT_EQ(end, static_cast<DWORD>(high));
+    EXPECT_EQ(FirstVisibleLine(), 8);
+    EXPECT_EQ(FirstCharacterX(), x);
+    ASSERT_TRUE(GetCaretPos(&caretAt));
+    const POINT expectedCaret = PositionOf(caret);
+    EXPECT_EQ(caretAt.x, expectedCaret.x);
+    EXPECT_EQ(caretAt.y, expectedCaret.y);
+    EXPECT_TRUE(WindowText(edit_).ends_with(L"line 600"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, TranscriptReader,
+                         testing::Values(ReaderCase{"Downward", false, Sideways::NotAtAll},
+                                         ReaderCase{"Upward", true, Sideways::NotAtAll},
+                                         ReaderCase{"UpwardByWholeCharacters", true, Sideways::ByWholeCharacters},
+                                         ReaderCase{"DownwardAtALongLinesEnd", false, Sideways::ToALongLinesEnd},
+                                         ReaderCase{"UpwardAtALongLinesEnd", true, Sideways::ToALongLinesEnd}),
+                         [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace apptest
