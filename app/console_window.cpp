@@ -13,28 +13,37 @@
 #include "toolkit/main_window.h"
 #include "toolkit/shortcuts.h"
 
+#include <windows.h>
+
 namespace app {
 namespace {
 
-constexpr uint32_t MainWindowFlags = 0x1000001;  // centred, then shown maximized and active
-// Read-only, multi-line, and scrolling vertically as text is appended (a
-// multi-line edit control without ES_AUTOVSCROLL refuses text beyond its
-// visible lines).
-constexpr uint32_t TranscriptFlags = 0x844;
-constexpr uint32_t CommandBoxFlags = 0x42;  // editable drop-down, scrolling sideways
-constexpr uint32_t ReturnKey = 13;
-constexpr uint32_t EscapeKey = 27;
+// Centred on the screen, then shown maximized and active. No caption,
+// system-menu or frame bits: an overlapped window without a close box,
+// minimize, maximize or sizing controls.
+constexpr uint32_t MainWindowFlags = toolkit::CenterOnScreen | toolkit::OpenMaximized;
+// Multi-line and read-only; ES_AUTOVSCROLL as well, because a multi-line
+// edit control without it refuses text beyond its visible lines.
+constexpr uint32_t TranscriptFlags = ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY;
+// The editable drop-down, its field scrolling sideways for long lines.
+constexpr uint32_t CommandBoxFlags = CBS_DROPDOWN | CBS_AUTOHSCROLL;
 
-int32_t T(double v) noexcept { return static_cast<int32_t>(static_cast<int64_t>(v)); }
+// The keys of the two actions, pressed with no modifier.
+constexpr uint32_t ReturnKey = VK_RETURN;
+constexpr uint32_t EscapeKey = VK_ESCAPE;
+
+// The layout's values are computed in double precision and cut to whole
+// pixels toward zero, as a 64-bit integer first.
+int32_t TruncateTowardZero(double v) noexcept { return static_cast<int32_t>(static_cast<int64_t>(v)); }
 
 }  // namespace
 
 ConsoleLayout ComputeLayout(int64_t width, int64_t height) noexcept {
     const double w = static_cast<double>(width);
     const double h = static_cast<double>(height);
-    const int32_t half = T(w / 2.0);
-    const int32_t top = T(h * 0.9);          // floor of 9H/10
-    const int32_t bottom = T(h - h * 0.9);   // floor of H/10
+    const int32_t half = TruncateTowardZero(w / 2.0);
+    const int32_t top = TruncateTowardZero(h * 0.9);         // floor of 9H/10
+    const int32_t bottom = TruncateTowardZero(h - h * 0.9);  // floor of H/10
     return ConsoleLayout{
         .outLabel = {0, top, half - 1, bottom},
         .outputView = {0, 0, half - 1, top - 1},

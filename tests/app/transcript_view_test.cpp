@@ -76,27 +76,6 @@ TEST_F(TranscriptView, FocusedCaretAtTheEndFollowsTheOutput) {
     EXPECT_TRUE(LastCharacterVisible());
 }
 
-TEST_F(TranscriptView, ReaderKeepsSelectionAndScrollPosition) {
-    app::AppendToTranscript(edit_, Lines(1, 300));
-    SetFocus(edit_);
-    ASSERT_EQ(GetFocus(), edit_);
-    // The user scrolls back to the top and selects a few characters there.
-    SendMessageW(edit_, EM_SETSEL, 10, 20);
-    SendMessageW(edit_, EM_LINESCROLL, 0, -100000);
-    SendMessageW(edit_, EM_LINESCROLL, 0, 5);
-    const LRESULT first = FirstVisibleLine();
-    ASSERT_EQ(first, 5);
-
-    app::AppendToTranscript(edit_, Lines(301, 600));
-
-    DWORD start = 0, end = 0;
-    SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(start, 10u);
-    EXPECT_EQ(end, 20u);
-    EXPECT_EQ(FirstVisibleLine(), first);
-    EXPECT_TRUE(WindowText(edit_).ends_with(L"line 600"));
-}
-
 TEST_F(TranscriptView, SelectionAtTheEndOfAnUnfocusedTranscriptIsNoReader) {
     app::AppendToTranscript(edit_, Lines(1, 300));
     SendMessageW(edit_, EM_SETSEL, 0, 5);  // not focused: the view still follows
