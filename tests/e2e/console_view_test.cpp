@@ -89,7 +89,8 @@ TEST_F(ConsoleView, AReaderKeepsCaretSelectionAndViewWhileAnotherProgramIsInFron
     // lose their line feed, so no empty line stands between them); then, on
     // a signal, a flood that would carry an unread view to the end.
     std::string script = "lines 1\n";
-    for (int i = 1; i <= 80; ++i) script += "err long " + std::to_string(100 + i) + " " + std::string(300, 'x') + "\\n\n";
+    for (int i = 1; i <= 80; ++i)
+        script += "err long " + std::to_string(100 + i) + " " + std::string(300, 'x') + "\\n\n";
     script += "wait-file go\nflood 300\nout after\\n\n";
     ASSERT_TRUE(Start(script));
     ASSERT_TRUE(console_.WaitForTranscriptToContain(L"long 180 ", ShortWaitMs));
@@ -97,8 +98,8 @@ TEST_F(ConsoleView, AReaderKeepsCaretSelectionAndViewWhileAnotherProgramIsInFron
     const HWND transcript = console_.Transcript();
     ASSERT_GT(console_.Send(transcript, EM_GETFIRSTVISIBLELINE), 0) << "the test needs more lines than the view holds";
 
-    // Line 0 and 1 hold the command text and the launch outcome's line
-    // break, line 2 "---ran---"; the long lines follow. The user goes to the
+    // Line 0 holds the (empty) command text, line 1 is empty, line 2 reads
+    // "---ran---"; the long lines follow. The user goes to the
     // top, down to the second long line, to its end (the view scrolls
     // sideways), and selects upwards into the line above.
     ASSERT_TRUE(console_.ClickAt(transcript, 40, 40));
