@@ -87,7 +87,7 @@ start_xvfb() {
 stop_xvfb() {
   if [ -n "${XVFB_PID:-}" ]; then
     kill "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=
   fi
 }
@@ -193,7 +193,7 @@ start_wine_desktop() {
     sleep 0.1
   done
   kill "$xev_pid" 2>/dev/null
-  wait "$xev_pid" 2>/dev/null
+  wait "$xev_pid" 2>/dev/null || true
   rm -f "$events"
   if [ -z "$ok" ]; then
     log "the Wine desktop of $WINEPREFIX did not appear on $DISPLAY within 60 s"
