@@ -172,16 +172,23 @@ stop_test_prefixes() {
 start_wine_desktop() {
   wine_env
   [ -n "${1:-}" ] && export WINEPREFIX="$1"
-  local events xev_pid i ok=
+  local events xev_pid i watching= ok=
   events=$(mktemp)
   xev -root -event substructure -event property >"$events" 2>/dev/null &
   xev_pid=$!
   # A property set on the root window once xev reports it: it is listening.
   for i in $(seq 1 100); do
     xprop -root -f WSLC_WATCH 8s -set WSLC_WATCH "$BASHPID.$i" 2>/dev/null
-    grep -q '^PropertyNotify' "$events" && break
+    if grep -q '^PropertyNotify' "$events"; then watching=1; break; fi
     sleep 0.1
   done
+  if [ -z "$watching" ]; then
+    kill "$xev_pid" 2>/dev/null
+    wait "$xev_pid" 2>/dev/null || true
+    rm -f "$events"
+    log "cannot watch $DISPLAY for the Wine desktop (xev)"
+    return 1
+  fi
   wine explorer /desktop=Default,1600x900 </dev/null >/dev/null 2>&1 &
   for i in $(seq 1 600); do
     if awk '/^CreateNotify/ { getline; if ($0 ~ /width 1600, height 900/) { sub(/,.*/, "", $4); big[$4] = 1 } }
