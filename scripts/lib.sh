@@ -1,15 +1,43 @@
-# Shared by scripts/test and scripts/run: packages, build, Wine prefix, Xvfb.
-# Source it; it defines functions only (plus ROOT and BUILD_DIR).
+# Shared by the scripts: packages, build, Wine prefix, Xvfb, cleanup.
+# Source it; it defines functions only (plus ROOT, WSLC_PRESET and BUILD_DIR).
+# WSLC_COMPILER=clang selects the clang build (preset linux-mingw-clang,
+# build-clang/) instead of the GCC one (linux-mingw, build/).
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+case "${WSLC_COMPILER:-gcc}" in
+  gcc) WSLC_PRESET=linux-mingw; BUILD_DIR=${BUILD_DIR:-$ROOT/build} ;;
+  clang) WSLC_PRESET=linux-mingw-clang; BUILD_DIR=${BUILD_DIR:-$ROOT/build-clang} ;;
+  *) printf 'WSLC_COMPILER is gcc or clang, not %s\n' "$WSLC_COMPILER" >&2; exit 2 ;;
+esac
 case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$ROOT/$BUILD_DIR ;; esac
 
+# clang and lld build the same tree as GCC does, against GCC's MinGW-w64
+# headers and libraries.
 WSLC_PACKAGES=(cmake ninja-build g++ googletest
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 clang lld
   wine wine64 xvfb xdotool x11-utils imagemagick)
 
 log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
+
+# cleanup_on_exit FUNCTION: runs FUNCTION once when the script ends, however
+# it ends. On HUP, INT or TERM the script exits 128+signal after it; the EXIT
+# trap that exit raises finds the work done. (bash runs a trap once the
+# command in the foreground has returned.)
+cleanup_on_exit() {
+  WSLC_CLEANUP=$1
+  WSLC_CLEANED=
+  trap 'run_cleanup' EXIT
+  trap 'run_cleanup; exit 129' HUP
+  trap 'run_cleanup; exit 130' INT
+  trap 'run_cleanup; exit 143' TERM
+}
+
+run_cleanup() {
+  [ -n "$WSLC_CLEANED" ] && return 0
+  WSLC_CLEANED=1
+  set +e
+  "$WSLC_CLEANUP"
+}
 
 # Installs whatever the build and the tests need and is not there yet.
 ensure_packages() {
@@ -27,7 +55,7 @@ ensure_packages() {
 # Configures (once) and builds everything in BUILD_DIR.
 build_all() {
   if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-    cmake --preset linux-mingw -S "$ROOT" -B "$BUILD_DIR" >/dev/null
+    cmake --preset "$WSLC_PRESET" -S "$ROOT" -B "$BUILD_DIR" >/dev/null
   fi
   cmake --build "$BUILD_DIR" -- -j"$(nproc)"
 }
@@ -59,7 +87,7 @@ start_xvfb() {
 stop_xvfb() {
   if [ -n "${XVFB_PID:-}" ]; then
     kill "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=
   fi
 }
@@ -121,7 +149,7 @@ start_test_prefixes() {
   local name
   for name in "${WSLC_TEST_PREFIXES[@]}"; do
     WINEPREFIX="$BUILD_DIR/wineprefix-$name" wineserver -p >/dev/null 2>&1
-    start_wine_desktop "$BUILD_DIR/wineprefix-$name"
+    start_wine_desktop "$BUILD_DIR/wineprefix-$name" || return 1
   done
 }
 
@@ -134,24 +162,57 @@ stop_test_prefixes() {
 }
 
 # Starts the virtual desktop and Wine's services ahead of the programs, with
-# no terminal or pipe attached, so no program's output is held open by them.
+# no terminal or pipe attached, so no program's output is held open by them,
+# and waits (at most a minute) until the desktop's window has been mapped on
+# the display. Wine closes a desktop soon after its last program has gone
+# (each test's programs bring it up again), so the window is caught as X
+# reports it, not looked up afterwards. The display is this run's own, and
+# the desktops start one at a time: a 1600x900 window mapped now is the one.
 # An argument names another prefix than the main one.
 start_wine_desktop() {
   wine_env
   [ -n "${1:-}" ] && export WINEPREFIX="$1"
-  wine explorer /desktop=Default,1600x900 </dev/null >/dev/null 2>&1 &
-  local i
-  for i in $(seq 1 50); do
-    wine reg query 'HKCU\Software\Wine\Explorer' >/dev/null 2>&1 </dev/null && break
+  local events xev_pid i watching= ok=
+  events=$(mktemp)
+  xev -root -event substructure -event property >"$events" 2>/dev/null &
+  xev_pid=$!
+  # A property set on the root window once xev reports it: it is listening.
+  for i in $(seq 1 100); do
+    xprop -root -f WSLC_WATCH 8s -set WSLC_WATCH "$BASHPID.$i" 2>/dev/null
+    if grep -q '^PropertyNotify' "$events"; then watching=1; break; fi
     sleep 0.1
   done
+  if [ -z "$watching" ]; then
+    kill "$xev_pid" 2>/dev/null
+    wait "$xev_pid" 2>/dev/null || true
+    rm -f "$events"
+    log "cannot watch $DISPLAY for the Wine desktop (xev)"
+    return 1
+  fi
+  wine explorer /desktop=Default,1600x900 </dev/null >/dev/null 2>&1 &
+  for i in $(seq 1 600); do
+    if awk '/^CreateNotify/ { getline; if ($0 ~ /width 1600, height 900/) { sub(/,.*/, "", $4); big[$4] = 1 } }
+            /^MapNotify/ { getline; w = $4; sub(/,.*/, "", w); if (w in big) { found = 1; exit } }
+            END { exit !found }' "$events"; then
+      ok=1
+      break
+    fi
+    sleep 0.1
+  done
+  kill "$xev_pid" 2>/dev/null
+  wait "$xev_pid" 2>/dev/null || true
+  rm -f "$events"
+  if [ -z "$ok" ]; then
+    log "the Wine desktop of $WINEPREFIX did not appear on $DISPLAY within 60 s"
+    return 1
+  fi
   wine_env
 }
 
 # A private Xvfb with the main prefix, its persistent wineserver and desktop,
 # for the scripts that run one Windows tool; stop_wine_session ends them.
 start_wine_session() {
-  start_xvfb
+  start_xvfb || return 1
   prepare_prefix
   wineserver -p >/dev/null 2>&1  # its leak reports at exit are noise
   start_wine_desktop
@@ -159,7 +220,34 @@ start_wine_session() {
 
 stop_wine_session() {
   set +e
+  # Everything Wine runs for this prefix now is ours and bound to our display.
   [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
   stop_xvfb
+  return 0
+}
+
+# Where tests/wine-exec keeps a test's output while it runs (the build's
+# tests/CMakeLists.txt names the same directory).
+WSLC_WINE_EXEC_TMP=$BUILD_DIR/wine-exec-tmp
+
+# The Wine session scripts/test runs the suite in: a Wine session whose
+# prefixes include the end-to-end tests' own, each with its wineserver and
+# desktop for the whole run, so each test does not pay for new ones.
+start_test_session() {
+  start_xvfb || return 1
+  prepare_prefix
+  prepare_test_prefixes
+  wineserver -p >/dev/null 2>&1
+  start_wine_desktop
+  start_test_prefixes
+}
+
+# Ends the test session. ctest ends a test past its time-out with SIGKILL,
+# which tests/wine-exec cannot trap: the output files of such a test are
+# removed here.
+stop_test_session() {
+  stop_test_prefixes
+  stop_wine_session
+  rm -rf "$WSLC_WINE_EXEC_TMP"
   return 0
 }

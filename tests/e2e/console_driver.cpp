@@ -39,7 +39,7 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, 
         FreeEnvironmentStringsW(block);
     }
     for (const auto& [name, value] : changes) {
-        std::erase_if(entries, [&](const std::wstring& e) { return EqualNoCase(NameOf(e), name); });
+        std::erase_if(entries, [&name = name](const std::wstring& e) { return EqualNoCase(NameOf(e), name); });
         entries.push_back(name + L"=" + value);
     }
     std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
