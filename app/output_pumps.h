@@ -22,8 +22,11 @@
 
 namespace app {
 
-// What one pump may have handed over and not yet seen shown: 8 MiB of text.
-inline constexpr size_t DefaultMaxUnshownChars = size_t{4} << 20;
+// What one pump may have handed over and not yet seen shown: 2 MiB of text,
+// several of the feed's appends, so the main thread always has the next one
+// ready, and little enough that a flood does not double what the console
+// holds.
+inline constexpr size_t DefaultMaxUnshownChars = size_t{1} << 20;
 // The most one read takes from a pipe.
 inline constexpr int32_t PumpReadSize = 64 * 1024;
 

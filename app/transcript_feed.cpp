@@ -133,7 +133,11 @@ void TranscriptFeed::Deliver() noexcept {
             shown_ = batchMarks_.front().ticket;
             batchMarks_.pop_front();
         }
-        if (batchAt_ < batch_.size() || !pending_.empty()) RequestWakeLocked();
+        if (batchAt_ < batch_.size() || !pending_.empty()) {
+            RequestWakeLocked();
+        } else if (batch_.capacity() > MaxAppendChars) {
+            batch_ = std::wstring();  // a flood's buffer is not kept for the quiet after it
+        }
     }
     WakeAllConditionVariable(&shownChanged_);
 }
