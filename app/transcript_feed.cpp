@@ -137,6 +137,7 @@ void TranscriptFeed::Deliver() noexcept {
             RequestWakeLocked();
         } else if (batch_.capacity() > MaxAppendChars) {
             batch_ = std::wstring();  // a flood's buffer is not kept for the quiet after it
+            batchAt_ = 0;
         }
     }
     WakeAllConditionVariable(&shownChanged_);

@@ -150,6 +150,21 @@ TEST_F(OutputPumps, WhileTheTranscriptStallsThePumpHoldsNoMoreThanTheBound) {
     EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines));
 }
 
+// A batch larger than one append goes in in parts; output that comes after
+// it, once everything is shown, still arrives.
+TEST_F(OutputPumps, OutputAfterABatchOfManyPartsStillArrives) {
+    constexpr int Lines = 150000;
+    StartShell(L"flood:" + std::to_wstring(Lines) + L" sleep:300 out:" + Hex("after\n") + L" exit:0");
+    // The main thread stalls until more than one part is waiting.
+    ASSERT_TRUE(StalledUntil([&] { return feed_.UnshownChars() > 2 * app::TranscriptFeed::MaxAppendChars; }, 30000));
+    ASSERT_TRUE(WaitForEnd(120000));
+    std::wstring expected;
+    for (int i = 1; i <= Lines; ++i) expected += L"\r\n" + std::to_wstring(i) + L"\n";
+    expected += L"\r\nafter\n\r\n---program closed---";
+    EXPECT_TRUE(Transcript() == expected) << Transcript().size() << " of " << expected.size();
+    EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines + 1));
+}
+
 // With no transcript control, nothing is shown, but the pumps go on: a beep
 // per line, and the end reported once.
 TEST_F(OutputPumps, WithoutATranscriptThePumpsBeepAndReportTheEnd) {
