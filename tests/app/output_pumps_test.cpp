@@ -186,7 +186,8 @@ TEST_F(OutputPumps, WithoutTheWakeWindowTheLoopDeliversTheOutput) {
     ASSERT_TRUE(gone);
     DestroyWindow(gone);
     ASSERT_FALSE(spareFeed_.Attach(edit_, gone));
-    StartShell(L"out:" + Hex("one\n") + L" err:" + Hex("oops\n") + L" sleep:100 out:" + Hex("tail") + L" exit:0",
+    StartShell(L"out:" + Hex("one\n") + L" sleep:150 err:" + Hex("oops\n") + L" sleep:150 out:" + Hex("tail") +
+                   L" exit:0",
                &spareFeed_);
     ASSERT_TRUE(PumpUntil(
         [&] {
