@@ -3,6 +3,7 @@
 #include "app/beeper.h"
 #include "app/console_state.h"
 #include "app/shell_writer.h"
+#include "app/transcript_feed.h"
 #include "app/transcript_view.h"
 #include "controls/combo_control.h"
 #include "controls/control_framework.h"
@@ -95,11 +96,21 @@ void EscapeAction() {
     ConsoleBeep(2000, 1);
 }
 
+// Return and Escape act while the shell runs. Once its process has ended
+// they stop, even while a program it started still writes to the transcript
+// and the end is not reported yet: there is no one to read what they send.
+bool ShellTakesInput() noexcept {
+    const ConsoleState& console = Console();
+    if (console.shellRunning.load() == 0 || !console.shellChild) return false;
+    return WaitForSingleObject(console.shellChild->processHandle, 0) != WAIT_OBJECT_0;
+}
+
 void RunInputLoop() {
     for (;;) {
         const int64_t e = toolkit::WaitEvent(1);
+        ConsoleFeed().Poll();  // delivers output itself if the feed has no wake window
         if (e == toolkit::CloseEvent) return;
-        if (e != toolkit::MenuEvent || Console().shellRunning.load() == 0) continue;
+        if (e != toolkit::MenuEvent || !ShellTakesInput()) continue;
         const int64_t item = toolkit::EventMenuItem();
         if (item == ReturnItem) {
             ReturnAction();

@@ -2,121 +2,152 @@
 
 #include "app/beeper.h"
 #include "app/console_state.h"
-#include "app/utf8_decoder.h"
-#include "app/worker_threads.h"
+#include "app/stream_lines.h"
 #include "channel/child_io.h"
 
 #include <algorithm>
+#include <deque>
+#include <string>
 
 namespace app {
 namespace {
 
 constexpr wchar_t ClosedStatus[] = L"\r\n---program closed---";
-constexpr int32_t ReadSize = 64 * 1024;
 
-// Runs once both streams are drained and the child has ended, by whichever
-// pump gets there second; the test-and-clear lets exactly one pump report.
+bool ChildProcessEnded(const channel::ChildProcess* child) noexcept {
+    return !child || WaitForSingleObject(child->processHandle, 0) == WAIT_OBJECT_0;
+}
+
+// The shell has ended once its process has and both streams are read to
+// their end: a program it started may hold the pipes and write on after it.
+// Whichever pump finds that first reports it; the test-and-clear lets
+// exactly one pump do so.
 void EndOfShell(PumpContext& pumps) noexcept {
+    if (pumps.shellRunning->load() == 0) return;
     if (!pumps.outputDrained.load() || !pumps.errorDrained.load()) return;
+    if (!ChildProcessEnded(pumps.child)) return;
     int64_t running = 1;
     if (!pumps.shellRunning->compare_exchange_strong(running, 0)) return;
     ConsoleBeep(50, 100);
     (void)pumps.feed->Hand(ClosedStatus);  // the last thing the transcript gains
 }
 
-// Shows `appended` and then beeps once per line, as each line is shown.
-void ShowLines(PumpContext& pumps, const std::wstring& appended, size_t lines, DWORD frequency, DWORD duration) {
+// One pump's stream: its lines handed over and not yet shown, in order, and
+// their beeps, which sound on this thread as each piece is shown.
+class PumpStream {
+public:
+    PumpStream(PumpContext& pumps, channel::ChildStream stream, StreamKind kind, DWORD frequency,
+               DWORD duration) noexcept
+        : pumps_(pumps), stream_(stream), lines_(kind), frequency_(frequency), duration_(duration) {}
+
+    DWORD Run(std::atomic<bool>& drained) noexcept;
+
+private:
+    struct Handed {
+        uint64_t ticket;
+        size_t lines;
+        size_t chars;
+    };
+
+    void Hand(size_t lines);
+    void BeepShown() noexcept;
+    bool WaitOldest() noexcept;
+    void WaitAll() noexcept;
+
+    PumpContext& pumps_;
+    channel::ChildStream stream_;
+    StreamLines lines_;
+    DWORD frequency_;
+    DWORD duration_;
+    std::wstring pieces_;
+    std::deque<Handed> unshown_;
+    size_t unshownChars_ = 0;
+};
+
+void PumpStream::Hand(size_t lines) {
     if (lines == 0) return;
-    const uint64_t ticket = pumps.feed->Hand(appended);
-    if (!pumps.feed->WaitShown(ticket)) return;  // closing: no more beeps
-    for (size_t i = 0; i < lines; ++i) ConsoleBeep(frequency, duration);
-}
-
-bool ChildProcessEnded(const channel::ChildProcess* child) noexcept {
-    return !child || WaitForSingleObject(child->processHandle, 0) == WAIT_OBJECT_0;
-}
-
-bool ErrorPipeEmpty(const channel::ChildProcess* child) noexcept {
-    if (!child || !child->errorReadEnd) return true;
-    DWORD available = 0;
-    if (!PeekNamedPipe(child->errorReadEnd, nullptr, 0, nullptr, &available, nullptr)) return true;
-    return available == 0;
-}
-
-}  // namespace
-
-size_t TakeCompleteLines(std::wstring& pending, std::wstring& appended) {
-    const size_t last = pending.rfind(L'\n');
-    if (last == std::wstring::npos) return 0;
-    size_t lines = 0;
-    size_t start = 0;
-    while (start <= last) {
-        const size_t end = pending.find(L'\n', start);
-        appended += L"\r\n";
-        appended.append(pending, start, end - start + 1);  // keeps the line's own "\n"
-        ++lines;
-        start = end + 1;
+    // At the bound, wait for the transcript before handing more.
+    while (unshownChars_ >= pumps_.maxUnshownChars && WaitOldest()) {
     }
-    pending.erase(0, last + 1);
-    return lines;
+    const uint64_t ticket = pumps_.feed->Hand(pieces_);
+    unshown_.push_back({ticket, lines, pieces_.size()});
+    unshownChars_ += pieces_.size();
 }
 
-DWORD WINAPI OutputPump(void* context) noexcept {
-    auto& pumps = *static_cast<PumpContext*>(context);
-    auto* buffer = static_cast<unsigned char*>(AllocateBlock(ReadSize));
-    Utf8Decoder decoder;
-    std::wstring pending;  // decoded output not yet shown: never more than one unfinished line
-    bool drained = false;
-    while (!pumps.stop.load()) {
-        const uint32_t available = channel::ChildOutputPending(pumps.child);
-        if (available == 0 || !buffer) {
-            if (!drained && !channel::ChildIsRunning(pumps.child)) {
-                // The shell has ended and its output is read: show what it
-                // wrote after its last line feed, then report the end.
-                decoder.Finish(pending);
-                if (!pending.empty()) ShowLines(pumps, L"\r\n" + pending, 1, 800, 1);
-                pending.clear();
-                drained = true;
-                pumps.outputDrained.store(true);
-                EndOfShell(pumps);
+void PumpStream::BeepShown() noexcept {
+    while (!unshown_.empty() && pumps_.feed->IsShown(unshown_.front().ticket)) {
+        const Handed oldest = unshown_.front();
+        unshown_.pop_front();
+        unshownChars_ -= oldest.chars;
+        for (size_t i = 0; i < oldest.lines; ++i) ConsoleBeep(frequency_, duration_);
+    }
+}
+
+// Waits until the oldest piece is shown and beeps for it. False when nothing
+// was waiting or the feed closed (then nothing handed will be shown, and no
+// more beeps sound).
+bool PumpStream::WaitOldest() noexcept {
+    if (unshown_.empty()) return false;
+    if (!pumps_.feed->WaitShown(unshown_.front().ticket)) {
+        unshown_.clear();
+        unshownChars_ = 0;
+        return false;
+    }
+    BeepShown();
+    return true;
+}
+
+void PumpStream::WaitAll() noexcept {
+    while (WaitOldest()) {
+    }
+}
+
+DWORD PumpStream::Run(std::atomic<bool>& drained) noexcept {
+    unsigned char* buffer = nullptr;
+    bool ended = false;
+    while (!pumps_.stop.load()) {
+        BeepShown();
+        if (!ended) {
+            // A buffer that could not be had is asked for again on the next pass.
+            if (!buffer) buffer = static_cast<unsigned char*>(pumps_.allocate(PumpReadSize));
+            const channel::ChildStreamState state = channel::PeekChildStream(pumps_.child, stream_);
+            if (state.pending > 0 && buffer) {
+                const int32_t want = static_cast<int32_t>(std::min<uint32_t>(state.pending, PumpReadSize));
+                const int32_t got = channel::ReadChildStream(pumps_.child, stream_, buffer, want);
+                if (got > 0) {
+                    pieces_.clear();
+                    Hand(lines_.Take(buffer, static_cast<size_t>(got), pieces_));
+                    continue;  // read on at once while the shell writes
+                }
+            } else if (state.ended) {
+                // Every writer has let go: show the unfinished last line and
+                // wait until everything of this stream is shown.
+                pieces_.clear();
+                Hand(lines_.Finish(pieces_));
+                WaitAll();
+                ended = true;
+                drained.store(true);
             }
-            WaitMilliseconds(1);  // pause only when nothing is pending
-            continue;
         }
-        const int32_t want = static_cast<int32_t>(std::min<uint32_t>(available, ReadSize));
-        const int32_t got = channel::ReadChildOutput(pumps.child, buffer, want);
-        if (got <= 0) {
-            WaitMilliseconds(1);
-            continue;
-        }
-        decoder.Decode(buffer, static_cast<size_t>(got), pending);
-        std::wstring appended;
-        const size_t lines = TakeCompleteLines(pending, appended);
-        ShowLines(pumps, appended, lines, 800, 1);
+        if (ended) EndOfShell(pumps_);
+        WaitMilliseconds(1);  // pause only when nothing is pending
     }
     FreeBlock(buffer);
     return 0;
 }
 
+}  // namespace
+
+DWORD WINAPI OutputPump(void* context) noexcept {
+    auto& pumps = *static_cast<PumpContext*>(context);
+    PumpStream stream(pumps, channel::ChildStream::Output, StreamKind::Output, 800, 1);
+    return stream.Run(pumps.outputDrained);
+}
+
 DWORD WINAPI ErrorPump(void* context) noexcept {
     auto& pumps = *static_cast<PumpContext*>(context);
-    bool drained = false;
-    while (!pumps.stop.load()) {
-        const std::wstring line = channel::ReadChildErrorLine(pumps.child);
-        if (!line.empty()) {
-            ShowLines(pumps, L"\r\n" + line, 1, 100, 20);
-            continue;
-        }
-        // Nothing waiting (or a blank line, which is not shown). The stream
-        // is drained once the child has ended and nothing is left in it.
-        if (!drained && ChildProcessEnded(pumps.child) && ErrorPipeEmpty(pumps.child)) {
-            drained = true;
-            pumps.errorDrained.store(true);
-            EndOfShell(pumps);
-        }
-        WaitMilliseconds(1);
-    }
-    return 0;
+    PumpStream stream(pumps, channel::ChildStream::Error, StreamKind::Error, 100, 20);
+    return stream.Run(pumps.errorDrained);
 }
 
 PumpContext& ConsolePumps() noexcept {

@@ -69,9 +69,10 @@ unsigned RunConsole() {
     const std::wstring head = console.startupCommand + L"\r\n" + controls::GetControlText(OutputView);
     controls::SetControlText(OutputView, head.c_str());
 
-    if (controls::ControlRecord* transcript = controls::FindControl(OutputView)) {
-        (void)ConsoleFeed().Attach(transcript->window);
-    }
+    // Without a transcript control the feed counts every piece as shown, so
+    // the pumps still beep per line and report the end.
+    controls::ControlRecord* transcript = controls::FindControl(OutputView);
+    (void)ConsoleFeed().Attach(transcript ? transcript->window : nullptr);
     ShellWriter& writer = ConsoleWriter();
     if (console.shellChild) (void)writer.Start(console.shellChild);
     writer.Send(console.startupCommand + L"\n");  // with no shell, dropped

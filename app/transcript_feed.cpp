@@ -7,6 +7,8 @@ namespace {
 
 constexpr UINT WakeMessage = WM_APP + 1;
 constexpr wchar_t WakeClass[] = L"WslConsoleTranscriptFeed";
+// How often a waiting pump asks again for a wake-up that could not be posted.
+constexpr DWORD RetryWakeMs = 50;
 
 class ExclusiveLock {
     SRWLOCK& lock_;
@@ -18,62 +20,135 @@ public:
     ExclusiveLock& operator=(const ExclusiveLock&) = delete;
 };
 
+// Where the part of `text` appended next, from `from` on, ends: everything
+// when it is small enough, else at the start of a piece ("\r\n"), and never
+// inside a line end or a surrogate pair.
+size_t PartEnd(const std::wstring& text, size_t from, size_t limit) noexcept {
+    if (text.size() - from <= limit) return text.size();
+    const size_t piece = text.rfind(L"\r\n", from + limit);
+    if (piece != std::wstring::npos && piece > from) return piece;
+    size_t end = from + limit;
+    if (IS_HIGH_SURROGATE(text[end - 1]) || (text[end - 1] == L'\r' && text[end] == L'\n')) --end;
+    return end;
+}
+
 }  // namespace
 
 TranscriptFeed::TranscriptFeed() noexcept = default;
 
-bool TranscriptFeed::Attach(HWND transcript) noexcept {
+bool TranscriptFeed::Attach(HWND transcript, HWND wakeParent) noexcept {
+    if (!transcript) {
+        // Nothing to show the text in: what is handed over counts as shown.
+        {
+            ExclusiveLock guard(lock_);
+            noTranscript_ = true;
+            pending_.clear();
+            pendingMarks_.clear();
+            shown_ = handed_;
+        }
+        WakeAllConditionVariable(&shownChanged_);
+        return false;
+    }
     WNDCLASSW wc{};
     wc.lpfnWndProc = WakeProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = WakeClass;
     (void)RegisterClassW(&wc);  // already registered by an earlier feed: reused
-    HWND window = CreateWindowExW(0, WakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (!window) return false;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    HWND window = CreateWindowExW(0, WakeClass, L"", wakeParent == HWND_MESSAGE ? 0 : WS_CHILD, 0, 0, 0, 0,
+                                  wakeParent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ExclusiveLock guard(lock_);
     wakeWindow_ = window;
     transcript_ = transcript;
-    if (!pending_.empty() && !wakePending_) wakePending_ = PostMessageW(wakeWindow_, WakeMessage, 0, 0) != FALSE;
-    return true;
+    if (!pending_.empty()) RequestWakeLocked();
+    return window != nullptr;
+}
+
+void TranscriptFeed::RequestWakeLocked() noexcept {
+    // One wake-up serves every piece handed over before the main thread gets
+    // to it. If posting fails, the next piece or a waiting pump tries again.
+    if (!wakePending_ && wakeWindow_) wakePending_ = PostMessageW(wakeWindow_, WakeMessage, 0, 0) != FALSE;
 }
 
 uint64_t TranscriptFeed::Hand(std::wstring_view text) {
     ExclusiveLock guard(lock_);
     if (closed_) return handed_;
-    pending_.append(text);
     ++handed_;
-    // One wake-up serves every piece handed over before the main thread
-    // gets to it. If posting fails, the next piece tries again.
-    if (!wakePending_ && wakeWindow_) wakePending_ = PostMessageW(wakeWindow_, WakeMessage, 0, 0) != FALSE;
+    if (noTranscript_) {
+        shown_ = handed_;
+        return handed_;
+    }
+    pending_.append(text);
+    pendingMarks_.push_back({handed_, pending_.size()});
+    RequestWakeLocked();
     return handed_;
+}
+
+bool TranscriptFeed::IsShown(uint64_t ticket) noexcept {
+    ExclusiveLock guard(lock_);
+    return shown_ >= ticket;
 }
 
 bool TranscriptFeed::WaitShown(uint64_t ticket) noexcept {
     ExclusiveLock guard(lock_);
-    while (!closed_ && shown_ < ticket) SleepConditionVariableSRW(&shownChanged_, &lock_, INFINITE, 0);
+    while (!closed_ && shown_ < ticket) {
+        if (!SleepConditionVariableSRW(&shownChanged_, &lock_, RetryWakeMs, 0)) RequestWakeLocked();
+    }
     return !closed_;
 }
 
+size_t TranscriptFeed::UnshownChars() noexcept {
+    ExclusiveLock guard(lock_);
+    return pending_.size() + (batch_.size() - batchAt_);
+}
+
 void TranscriptFeed::Deliver() noexcept {
-    std::wstring batch;
-    uint64_t upTo = 0;
     HWND transcript = nullptr;
+    size_t from = 0;
+    size_t end = 0;
     {
         ExclusiveLock guard(lock_);
         wakePending_ = false;
         if (closed_) return;
-        batch.swap(pending_);
-        upTo = handed_;
+        if (batchAt_ == batch_.size()) {
+            // The last batch is in: take everything handed over since.
+            batch_.clear();
+            batch_.swap(pending_);
+            batchMarks_.swap(pendingMarks_);
+            pendingMarks_.clear();
+            batchAt_ = 0;
+        }
+        if (batch_.empty()) return;
         transcript = transcript_;
+        from = batchAt_;
+        end = PartEnd(batch_, from, MaxAppendChars);
     }
-    if (!batch.empty()) AppendToTranscript(transcript, batch);
+    // batch_ changes only on this thread, so it is read without the lock.
+    AppendToTranscript(transcript, std::wstring_view(batch_).substr(from, end - from));
     {
         ExclusiveLock guard(lock_);
-        if (upTo > shown_) shown_ = upTo;
+        if (closed_) return;
+        batchAt_ = end;
+        while (!batchMarks_.empty() && batchMarks_.front().end <= end) {
+            shown_ = batchMarks_.front().ticket;
+            batchMarks_.pop_front();
+        }
+        if (batchAt_ < batch_.size() || !pending_.empty()) {
+            RequestWakeLocked();
+        } else if (batch_.capacity() > MaxAppendChars) {
+            batch_ = std::wstring();  // a flood's buffer is not kept for the quiet after it
+            batchAt_ = 0;
+        }
     }
     WakeAllConditionVariable(&shownChanged_);
+}
+
+void TranscriptFeed::Poll() noexcept {
+    {
+        ExclusiveLock guard(lock_);
+        if (wakeWindow_ || !transcript_ || (pending_.empty() && batchAt_ == batch_.size())) return;
+    }
+    Deliver();
 }
 
 void TranscriptFeed::Close() noexcept {
@@ -82,6 +157,10 @@ void TranscriptFeed::Close() noexcept {
         ExclusiveLock guard(lock_);
         closed_ = true;
         pending_.clear();
+        pendingMarks_.clear();
+        batch_.clear();
+        batchMarks_.clear();
+        batchAt_ = 0;
         window = wakeWindow_;
         wakeWindow_ = nullptr;
         transcript_ = nullptr;

@@ -2,13 +2,16 @@
 // The hand-over of shell output from the pump threads to the main thread.
 // A pump appends its text to one buffer under a short lock and, when no
 // wake-up is pending, posts one message to a hidden window of the main
-// thread; the main thread appends everything pending to the transcript in
-// one go. A pump never waits on a window message, so a busy main thread
-// cannot deadlock it, and a burst of lines costs one message, not thousands.
+// thread; the main thread appends what is pending to the transcript in as
+// few replaces as it can. A pump never waits on a window message, so a busy
+// main thread cannot deadlock it, and a burst of lines costs one message,
+// not thousands.
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -16,34 +19,63 @@ namespace app {
 
 class TranscriptFeed {
 public:
+    // The most one replace appends. A larger batch is appended in parts, and
+    // the main thread answers its other messages between them, so a flood
+    // never holds the window for long.
+    static constexpr size_t MaxAppendChars = size_t{1} << 18;
+
     TranscriptFeed() noexcept;
     TranscriptFeed(const TranscriptFeed&) = delete;
     TranscriptFeed& operator=(const TranscriptFeed&) = delete;
 
-    // Main thread: makes the hidden window that receives the wake-ups and
-    // names the edit control the text goes to.
-    bool Attach(HWND transcript) noexcept;
+    // Main thread: names the edit control the text goes to and makes the
+    // hidden window that receives the wake-ups, as a child of `wakeParent`
+    // (message-only by default). Without a transcript nothing is shown and
+    // every piece counts as shown at once, so no pump waits for it. Without
+    // the wake window (it could not be made) the text waits for Poll.
+    // Returns whether the wake window was made.
+    bool Attach(HWND transcript, HWND wakeParent = HWND_MESSAGE) noexcept;
     // Any thread: queues text for the transcript; returns its ticket.
     uint64_t Hand(std::wstring_view text);
+    // Any thread: whether the text of `ticket` is in the transcript; never
+    // waits. After Close nothing more is shown.
+    bool IsShown(uint64_t ticket) noexcept;
     // Any thread: waits until the text of `ticket` is in the transcript, or
     // the feed is closed. False when closed.
     bool WaitShown(uint64_t ticket) noexcept;
-    // Main thread: appends all pending text now.
+    // Any thread: characters handed over and not yet in the transcript.
+    size_t UnshownChars() noexcept;
+    // Main thread: appends pending text now, at most MaxAppendChars; asks
+    // for another wake-up when more is left.
     void Deliver() noexcept;
+    // Main thread, on every pass of its loop: delivers when there is no wake
+    // window to do it.
+    void Poll() noexcept;
     // Main thread, at shutdown: nothing more reaches the transcript and every
     // waiting pump is released. Safe to call twice.
     void Close() noexcept;
 
 private:
+    struct Mark {
+        uint64_t ticket;
+        size_t end;  // where the ticket's text ends in its buffer
+    };
+
     static LRESULT CALLBACK WakeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void RequestWakeLocked() noexcept;
 
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE shownChanged_ = CONDITION_VARIABLE_INIT;
-    std::wstring pending_;
+    std::wstring pending_;          // handed over, not yet taken by the main thread
+    std::deque<Mark> pendingMarks_;
+    std::wstring batch_;            // taken by the main thread, appended from batchAt_ on
+    std::deque<Mark> batchMarks_;
+    size_t batchAt_ = 0;
     uint64_t handed_ = 0;  // ticket of the newest text handed over
     uint64_t shown_ = 0;   // tickets up to here are in the transcript
     bool wakePending_ = false;
     bool closed_ = false;
+    bool noTranscript_ = false;
     HWND wakeWindow_ = nullptr;
     HWND transcript_ = nullptr;
 };

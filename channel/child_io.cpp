@@ -118,6 +118,33 @@ int32_t ReadChildOutput(const ChildProcess* child, void* buffer, int32_t size) n
     return total;
 }
 
+namespace {
+
+HANDLE StreamPipe(const ChildProcess* child, ChildStream stream) noexcept {
+    if (!child) return nullptr;
+    return stream == ChildStream::Output ? child->outputReadEnd : child->errorReadEnd;
+}
+
+}  // namespace
+
+ChildStreamState PeekChildStream(const ChildProcess* child, ChildStream stream) noexcept {
+    const HANDLE pipe = StreamPipe(child, stream);
+    if (!pipe) return {0, true};
+    DWORD available = 0;
+    // A pipe that cannot be peeked cannot be read either; the usual failure
+    // is a broken pipe: every writer has closed it and it is empty.
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return {0, true};
+    return {available, false};
+}
+
+int32_t ReadChildStream(const ChildProcess* child, ChildStream stream, void* buffer, int32_t size) noexcept {
+    const HANDLE pipe = StreamPipe(child, stream);
+    if (!pipe || size <= 0) return 0;
+    DWORD count = 0;
+    (void)ReadFile(pipe, buffer, static_cast<DWORD>(size), &count, nullptr);  // a failure leaves what it read
+    return static_cast<int32_t>(count);
+}
+
 std::wstring ReadChildErrorLine(const ChildProcess* child) {
     if (!child) return {};
     // The only test that never blocks: once a byte is pending, the rest of

@@ -17,6 +17,22 @@ namespace channel {
 [[nodiscard]] int32_t ReadChildOutput(const ChildProcess* child, void* buffer, int32_t size) noexcept;
 // The next standard-error line without its line end, or "" when nothing waits.
 [[nodiscard]] std::wstring ReadChildErrorLine(const ChildProcess* child);
+
+// The child's two output streams, for the bulk readers below.
+enum class ChildStream { Output, Error };
+
+// What one output stream holds right now. `ended` is set once every writer
+// has closed the pipe and it is read empty (or when the child has no such
+// pipe): nothing more will ever come.
+struct ChildStreamState {
+    uint32_t pending = 0;
+    bool ended = false;
+};
+[[nodiscard]] ChildStreamState PeekChildStream(const ChildProcess* child, ChildStream stream) noexcept;
+// One read of at most `size` bytes; never waits when `size` bytes or fewer
+// are pending (see PeekChildStream). Returns the count read, 0 on failure.
+[[nodiscard]] int32_t ReadChildStream(const ChildProcess* child, ChildStream stream, void* buffer,
+                                      int32_t size) noexcept;
 // Writes the text in the channel's encoding; may block while the pipe is full.
 void WriteChildText(const ChildProcess* child, const wchar_t* text) noexcept;
 

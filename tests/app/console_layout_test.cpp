@@ -1,5 +1,4 @@
 #include "app/console_window.h"
-#include "app/output_pumps.h"
 
 #include <gtest/gtest.h>
 
@@ -36,30 +35,6 @@ TEST(ComputeLayout, MatchesIntegerFloorsForEverySize) {
         ASSERT_EQ(l.commandBox.x, h) << h;
         ASSERT_EQ(l.outputView.width, h - 1) << h;
     }
-}
-
-TEST(TakeCompleteLines, EachLineGainsCrLfInFrontAndKeepsItsOwnEnd) {
-    std::wstring pending = L"one\ntwo\r\nthr";
-    std::wstring appended;
-    EXPECT_EQ(app::TakeCompleteLines(pending, appended), 2u);
-    EXPECT_EQ(appended, L"\r\none\n\r\ntwo\r\n");
-    EXPECT_EQ(pending, L"thr");
-}
-
-TEST(TakeCompleteLines, UnfinishedLineStaysPending) {
-    std::wstring pending = L"prompt$ ";
-    std::wstring appended;
-    EXPECT_EQ(app::TakeCompleteLines(pending, appended), 0u);
-    EXPECT_EQ(appended, L"");
-    EXPECT_EQ(pending, L"prompt$ ");
-}
-
-TEST(TakeCompleteLines, EmptyLinesCount) {
-    std::wstring pending = L"\n\n";
-    std::wstring appended;
-    EXPECT_EQ(app::TakeCompleteLines(pending, appended), 2u);
-    EXPECT_EQ(appended, L"\r\n\n\r\n\n");
-    EXPECT_TRUE(pending.empty());
 }
 
 }  // namespace

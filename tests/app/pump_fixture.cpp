@@ -14,11 +14,18 @@ std::vector<BeepRecord>& Beeps() {
     return beeps;
 }
 
+std::atomic<HWND> g_watched{nullptr};
+
 }  // namespace
 
+void WatchLengthAtBeeps(HWND window) { g_watched.store(window); }
+
 BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration) {
+    // Asked before taking the lock: the main thread answers it.
+    const HWND watched = g_watched.load();
+    const int length = watched ? GetWindowTextLengthW(watched) : -1;
     toolkit::Guard guard(BeepLock());
-    Beeps().push_back({GetCurrentThreadId(), frequency, duration});
+    Beeps().push_back({GetCurrentThreadId(), frequency, duration, length});
     return TRUE;
 }
 
@@ -89,14 +96,14 @@ void PumpTest::SetUp() {
     ASSERT_TRUE(feed_.Attach(edit_));
 }
 
-void PumpTest::StartShell(const std::wstring& steps) {
+void PumpTest::StartShell(const std::wstring& steps, app::TranscriptFeed* feed) {
     const uintptr_t launched =
         channel::StartChildProcess(BesideTest(L"pump_child.exe").c_str(), steps.c_str(), L"", 0x13E);
     pumps_.child = channel::AsChild(launched);
     ASSERT_NE(pumps_.child, nullptr);
     running_.store(1);
     pumps_.shellRunning = &running_;
-    pumps_.feed = &feed_;
+    pumps_.feed = feed ? feed : &feed_;
     outputThread_ = CreateThread(nullptr, 0, &app::OutputPump, &pumps_, 0, &outputThreadId_);
     errorThread_ = CreateThread(nullptr, 0, &app::ErrorPump, &pumps_, 0, &errorThreadId_);
     ASSERT_TRUE(outputThread_ && errorThread_);
@@ -116,6 +123,8 @@ void PumpTest::TearDown() {
         CloseHandle(t);
     }
     feed_.Close();
+    spareFeed_.Close();
+    WatchLengthAtBeeps(nullptr);
     if (parent_) DestroyWindow(parent_);
     app::SetBeepFunction(nullptr);
 }

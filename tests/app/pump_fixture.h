@@ -24,7 +24,11 @@ struct BeepRecord {
     DWORD thread;
     DWORD frequency;
     DWORD duration;
+    int transcriptLength;  // of the watched window when the beep sounded; -1 when none is watched
 };
+
+// Makes every recorded beep note the text length of `window` (null: none).
+void WatchLengthAtBeeps(HWND window);
 
 std::vector<BeepRecord> TakeBeeps();
 void ClearBeeps();
@@ -43,8 +47,9 @@ class PumpTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Starts pump_child.exe with the steps and both pumps on it.
-    void StartShell(const std::wstring& steps);
+    // Starts pump_child.exe with the steps and both pumps on it, handing
+    // their text to `feed` (the fixture's own by default).
+    void StartShell(const std::wstring& steps, app::TranscriptFeed* feed = nullptr);
     // Waits for the end-of-shell report; true when it came.
     bool WaitForEnd(DWORD ms = 30000);
     [[nodiscard]] std::wstring Transcript() const { return WindowText(edit_); }
@@ -52,6 +57,7 @@ protected:
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
     app::TranscriptFeed feed_;
+    app::TranscriptFeed spareFeed_;  // for tests that set a feed up in another way
     app::PumpContext pumps_;
     std::atomic<int64_t> running_{0};
     HANDLE outputThread_ = nullptr;

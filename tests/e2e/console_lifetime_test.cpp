@@ -35,6 +35,62 @@ TEST_F(ConsoleLifetime, TheShellsEndIsReportedOnceAndReturnAndEscapeGoDeadWhileT
     CloseAndExpectExitCodeZero();
 }
 
+// A program the shell started outlives it, holding its pipes, and writes on:
+// everything it writes is shown, its unfinished last lines too, before the
+// status line, which comes once, last, when the last writer lets go. In
+// between the shell is gone: Return and Escape do nothing.
+TEST_F(ConsoleLifetime, AProgramTheShellStartedWritesOnAfterItsEndAndTheEndWaitsForIt) {
+    ASSERT_TRUE(folder_.Write(L"late.txt",
+                              "wait-parent\n"
+                              "touch shell-gone\n"
+                              "wait-file go\n"
+                              "out late-out\\n\n"
+                              "wait-file go2\n"
+                              "err late-err\\n\n"
+                              "wait-file go3\n"
+                              "out late-tail\n"
+                              "err err-tail\n"
+                              "exit 0\n"));
+    ASSERT_TRUE(Start("lines 1\nspawn late.txt\nout bye\\n\nexit 0\n"));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"\r\nbye\n", ShortWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return folder_.Read(L"shell-gone") == "touched"; }, ShortWaitMs));
+
+    // The shell has ended; the program still holds its pipes.
+    ASSERT_TRUE(console_.TypeIntoField(L"too late"));
+    ASSERT_TRUE(console_.PressKey(VK_RETURN));
+    ASSERT_TRUE(console_.PressKey(VK_ESCAPE));
+    ASSERT_TRUE(console_.TypeIntoField(L"!"));
+    ASSERT_TRUE(console_.Settle());
+    EXPECT_EQ(console_.FieldText(), L"too late!");
+    EXPECT_EQ(console_.History(), std::vector<std::wstring>{L""});
+    EXPECT_EQ(Count(ReturnBeep) + Count(EscapeBeep), 0u);
+    EXPECT_EQ(Count(EndBeep), 0u);
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nbye\n");
+
+    ASSERT_TRUE(shell_.Signal(L"go"));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"late-out", ShortWaitMs));
+    EXPECT_EQ(Count(EndBeep), 0u);
+    ASSERT_TRUE(shell_.Signal(L"go2"));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"late-err", ShortWaitMs));
+    EXPECT_EQ(Count(EndBeep), 0u);
+    ASSERT_TRUE(shell_.Signal(L"go3"));
+    ASSERT_TRUE(WaitForEnd());
+    ASSERT_TRUE(WaitForBeeps(EndBeep, 1));
+    const std::wstring atEnd = console_.TranscriptText();
+    EXPECT_FALSE(WaitUntil([&] { return console_.TranscriptText() != atEnd || Count(EndBeep) != 1; }, 1000));
+    // The two unfinished lines come from two streams, in either order.
+    const std::wstring head = Head(L"") + L"\r\nbye\n\r\nlate-out\n\r\nlate-err";
+    EXPECT_TRUE(atEnd == head + L"\r\nlate-tail\r\nerr-tail" + Closed ||
+                atEnd == head + L"\r\nerr-tail\r\nlate-tail" + Closed)
+        << Utf8(atEnd);
+    EXPECT_EQ(Count(OutputBeep), 3u);
+    EXPECT_EQ(Count(ErrorBeep), 2u);
+    EXPECT_EQ(Count(EndBeep), 1u);
+    // Nothing typed meanwhile reached the program either.
+    EXPECT_EQ(folder_.Read(L"late.txt.input"), "");
+    CloseAndExpectExitCodeZero();
+}
+
 TEST_F(ConsoleLifetime, ShellEndingWithoutAnyOutputStillReportsItsEnd) {
     ASSERT_TRUE(Start("exit 0\n", L" x"));
     ASSERT_TRUE(WaitForEnd());

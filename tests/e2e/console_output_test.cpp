@@ -127,6 +127,19 @@ TEST_F(ConsoleOutput, Utf8IsDecodedAcrossBytesAndReads) {
     CloseAndExpectExitCodeZero();
 }
 
+TEST_F(ConsoleOutput, IllFormedBytesReadTheSameOnBothStreams) {
+    // Truncated and forbidden forms: a surrogate, overlong forms, beyond
+    // U+10FFFF, a lead byte cut off by an ASCII one.
+    const std::string bad = "\\xed\\xa4\\xb4 \\xe0\\x80\\xaf \\xf0\\x80\\x80\\x80 \\xf4\\x90\\x80\\x80 \\xc3(";
+    ASSERT_TRUE(Start("lines 1\nout O " + bad + "\\n\nlines 2\nerr E " + bad + "\\n\n"));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"\r\nO ", ShortWaitMs));
+    Proceed();
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"\r\nE ", ShortWaitMs));
+    const std::wstring decoded = L"\uFFFD\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD\uFFFD \uFFFD(";
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nO " + decoded + L"\n" + L"\r\nE " + decoded);
+    CloseAndExpectExitCodeZero();
+}
+
 TEST_F(ConsoleOutput, OutputAfterTheLastLineFeedIsShownWhenTheShellEnds) {
     ASSERT_TRUE(Start(
         "lines 1\n"

@@ -25,6 +25,13 @@
 //   resume           read standard input again
 //   wait-file NAME   wait until the file NAME exists in the script's folder
 //   exit CODE        end at once with CODE
+//   spawn NAME       start a copy of this shell on the script NAME (in the
+//                    script's folder) that inherits the three standard
+//                    streams, and go on without waiting for it; its input
+//                    log is NAME.input
+//   wait-parent      (in a spawned copy) wait until the shell that spawned
+//                    it has ended
+//   touch NAME       make the file NAME in the script's folder, holding "touched"
 //   # ...            a comment; empty lines are skipped
 // At the end of the script the shell reads on until its input ends, then
 // exits with 0. Every wait gives up after a minute (exit code 90, with a
@@ -197,6 +204,46 @@ std::wstring Wide(std::string_view utf8) {
     return out;
 }
 
+// A copy of this shell on another script, holding the same three standard
+// streams, as a program started in the background would; it is handed a
+// handle of this process to wait for.
+void Spawn(const std::wstring& script) {
+    HANDLE self = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0)) {
+        WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot spawn\n");
+        ExitProcess(GaveUp);
+    }
+    SetEnvironmentVariableW(L"WSLC_SHELL_SCRIPT", script.c_str());
+    SetEnvironmentVariableW(L"WSLC_SHELL_INPUT_LOG", (script + L".input").c_str());
+    SetEnvironmentVariableW(L"WSLC_SHELL_INFO", nullptr);
+    SetEnvironmentVariableW(L"WSLC_SHELL_PARENT", std::to_wstring(reinterpret_cast<uintptr_t>(self)).c_str());
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(program) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    // Inheritable copies, whatever the flags of the handles this shell got.
+    auto inheritable = [](DWORD which) {
+        HANDLE copy = nullptr;
+        DuplicateHandle(GetCurrentProcess(), GetStdHandle(which), GetCurrentProcess(), &copy, 0, TRUE,
+                        DUPLICATE_SAME_ACCESS);
+        return copy;
+    };
+    startup.hStdInput = inheritable(STD_INPUT_HANDLE);
+    startup.hStdOutput = inheritable(STD_OUTPUT_HANDLE);
+    startup.hStdError = inheritable(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+        WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot spawn\n");
+        ExitProcess(GaveUp);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        if (h) CloseHandle(h);
+}
+
 void RunCommand(std::string_view command, std::string_view argument, const std::wstring& scriptFolder,
                 size_t& expectFrom) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -239,6 +286,23 @@ void RunCommand(std::string_view command, std::string_view argument, const std::
                 ExitProcess(GaveUp);
             }
             Sleep(10);
+        }
+    } else if (command == "spawn") {
+        Spawn(scriptFolder + L"\\" + Wide(argument));
+    } else if (command == "wait-parent") {
+        const HANDLE parent = reinterpret_cast<HANDLE>(
+            static_cast<uintptr_t>(std::wcstoull(Environment(L"WSLC_SHELL_PARENT").c_str(), nullptr, 10)));
+        if (!parent || WaitForSingleObject(parent, WaitLimitMs) != WAIT_OBJECT_0) {
+            WriteAll(err, "scripted shell: gave up waiting for the parent\n");
+            ExitProcess(GaveUp);
+        }
+    } else if (command == "touch") {
+        HANDLE f = CreateFileW((scriptFolder + L"\\" + Wide(argument)).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            DWORD n = 0;
+            WriteFile(f, "touched", 7, &n, nullptr);
+            CloseHandle(f);
         }
     } else if (command == "exit") {
         ExitProcess(static_cast<UINT>(std::atol(std::string(argument).c_str())));

@@ -1,0 +1,338 @@
+// The console's output at scale, on the WSL stand-in with real bash, against
+// the floor: a bare edit control of the transcript's style that takes the
+// same text in one replace, measured in the same run. For each burst it
+// prints the time from Return until the last line is shown, the floor, the
+// console's peak working set and the slowest answer of its window to a
+// message during the burst; then the latency from Return to the answer's
+// line with many lines shown. Prints figures, asserts nothing; it fails only
+// when a burst does not arrive whole (scripts/bench).
+//
+// console_bench.exe [--runs N] [--stdout N,N] [--stderr N,N] [--file UNIXPATH] [--latency N]
+
+#include "tests/e2e/console_driver.h"
+
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace e2e;
+
+namespace {
+
+constexpr DWORD BurstTimeoutMs = 900000;
+constexpr DWORD TranscriptStyle = 0x500308C4;  // the console's transcript: read-only, multi-line, scrolling
+
+double Now() {
+    LARGE_INTEGER c, f;
+    QueryPerformanceCounter(&c);
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::vector<int> Numbers(const std::wstring& list) {
+    std::vector<int> out;
+    size_t at = 0;
+    while (at < list.size()) {
+        size_t comma = list.find(L',', at);
+        if (comma == std::wstring::npos) comma = list.size();
+        if (comma > at) out.push_back(_wtoi(list.substr(at, comma - at).c_str()));
+        at = comma + 1;
+    }
+    return out;
+}
+
+struct Burst {
+    std::wstring label;
+    std::wstring command;
+    std::wstring shown;  // what the transcript gains, as the floor takes it
+    std::wstring lastPiece;
+    bool stderrBurst = false;
+};
+
+Burst SeqBurst(int lines, bool toStderr) {
+    Burst b;
+    b.stderrBurst = toStderr;
+    b.label = std::wstring(toStderr ? L"stderr" : L"stdout") + L" seq " + std::to_wstring(lines);
+    b.command = L"seq 1 " + std::to_wstring(lines) + (toStderr ? L" >&2" : L"");
+    for (int i = 1; i <= lines; ++i) b.shown += L"\r\n" + std::to_wstring(i) + (toStderr ? L"" : L"\n");
+    b.lastPiece = L"\r\n" + std::to_wstring(lines) + (toStderr ? L"" : L"\n");
+    return b;
+}
+
+Burst FileBurst(const std::string& unixPath) {
+    Burst b;
+    b.label = L"stdout cat 10 MB";
+    b.command = L"cat " + Wide(unixPath);
+    HANDLE f = CreateFileW(WindowsPathOfUnixPath(unixPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    std::string bytes;
+    if (f != INVALID_HANDLE_VALUE) {
+        char buffer[65536];
+        DWORD n = 0;
+        while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
+        CloseHandle(f);
+    }
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const size_t end = bytes.find('\n', at);
+        if (end == std::string::npos) break;
+        b.lastPiece = L"\r\n" + Wide(std::string_view(bytes).substr(at, end - at + 1));
+        b.shown += b.lastPiece;
+        at = end + 1;
+    }
+    b.label += L" (" + std::to_wstring(bytes.size()) + L" bytes)";
+    return b;
+}
+
+HFONT MessageFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        if (HFONT f = CreateFontIndirectW(&metrics.lfMessageFont)) return f;
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void DispatchPending() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// One replace of the whole text into a fresh edit control like the transcript.
+double Floor(const std::wstring& text, const ControlBox& box) {
+    HWND top = CreateWindowExW(0, L"STATIC", L"floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1600, 900, nullptr,
+                               nullptr, nullptr, nullptr);
+    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", TranscriptStyle, box.x, box.y, box.width, box.height,
+                                top, nullptr, nullptr, nullptr);
+    static HFONT font = MessageFont();
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
+    DispatchPending();
+    const double start = Now();
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    const double took = Now() - start;
+    const int got = GetWindowTextLengthW(edit);
+    DestroyWindow(top);
+    DispatchPending();
+    if (static_cast<size_t>(got) != text.size()) std::printf("  floor: the control took %d of %zu characters\n", got, text.size());
+    return took;
+}
+
+struct ConsoleRun {
+    bool ok = false;
+    double seconds = 0;
+    double peakMb = 0;
+    double slowestAnswerMs = 0;
+};
+
+bool StartReady(ConsoleSession& console, ControlBox* box) {
+    LaunchOptions options;
+    options.traceBeeps = false;
+    std::wstring failure;
+    if (!console.Start(options, &failure)) {
+        std::fprintf(stderr, "bench: %s\n", Utf8(failure).c_str());
+        return false;
+    }
+    if (box) *box = console.Box(console.Transcript());
+    // bash is up once it has answered a first command.
+    if (!console.PasteIntoField(L"echo bench-ready") || !console.PressKey(VK_RETURN)) return false;
+    return console.WaitForTranscriptToContain(L"\r\nbench-ready\n", 60000);
+}
+
+double PeakWorkingSetMb(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return -1;
+    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+}
+
+// Waits until the transcript has gained the burst; probes the window's answer
+// time all along.
+ConsoleRun RunBurst(const Burst& burst, ControlBox* box) {
+    ConsoleRun run;
+    ConsoleSession console;
+    if (!StartReady(console, box)) return run;
+    const size_t before = console.TextLength(console.Transcript());
+    const size_t wanted = before + burst.shown.size();
+
+    std::atomic<bool> done{false};
+    std::atomic<double> slowest{0};
+    std::thread prober([&] {
+        while (!done.load()) {
+            const double start = Now();
+            (void)console.Answers(60000);
+            const double ms = (Now() - start) * 1000;
+            if (ms > slowest.load()) slowest.store(ms);
+            Sleep(20);
+        }
+    });
+
+    console.PasteIntoField(burst.command);
+    console.BringToFront();
+    const double start = Now();
+    console.PressKey(VK_RETURN);
+    bool arrived = false;
+    double end = 0;
+    const ULONGLONG deadline = GetTickCount64() + BurstTimeoutMs;
+    while (GetTickCount64() < deadline) {
+        if (console.TextLength(console.Transcript()) >= wanted) {
+            end = Now();
+            // Figures first: reading the whole text back costs the console
+            // time and memory of its own.
+            if (!done.exchange(true)) {
+                prober.join();
+                run.peakMb = PeakWorkingSetMb(console.Process());
+            }
+            const std::wstring text = console.TranscriptText();
+            if (text.size() >= burst.lastPiece.size() && text.ends_with(burst.lastPiece)) {
+                arrived = true;
+                // Every line, in order: stdout exactly; stderr after the
+                // prompts bash wrote before its first line.
+                const std::wstring gained = text.substr(before);
+                run.ok = burst.stderrBurst ? gained.size() >= burst.shown.size() &&
+                                                 gained.ends_with(burst.shown.substr(burst.shown.find(L"\r\n2")))
+                                           : gained == burst.shown;
+                break;
+            }
+        }
+        Sleep(5);
+    }
+    if (!done.exchange(true)) {
+        prober.join();
+        run.peakMb = PeakWorkingSetMb(console.Process());
+    }
+    run.seconds = end - start;
+    run.slowestAnswerMs = slowest.load();
+    if (!arrived) std::printf("  %ls: the last line did not arrive\n", burst.label.c_str());
+    else if (!run.ok) std::printf("  %ls: the transcript differs from the output\n", burst.label.c_str());
+    console.RequestClose();
+    DWORD code = 0;
+    console.WaitForExit(30000, &code);
+    return run;
+}
+
+// Return to the answer's line, with `lines` lines already shown.
+std::vector<double> Latency(int lines, int count) {
+    std::vector<double> ms;
+    ConsoleSession console;
+    if (!StartReady(console, nullptr)) return ms;
+    const Burst fill = SeqBurst(lines, false);
+    const size_t filled = console.TextLength(console.Transcript()) + fill.shown.size();
+    console.PasteIntoField(fill.command);
+    console.PressKey(VK_RETURN);
+    if (!WaitUntil([&] { return console.TextLength(console.Transcript()) >= filled; }, BurstTimeoutMs)) return ms;
+    console.Settle();
+    int lost = 0;
+    for (int i = 0; i < count + lost && lost < count; ++i) {
+        const std::wstring answer = L"\r\nmark" + std::to_wstring(i) + L"\n";
+        const size_t wanted = console.TextLength(console.Transcript()) + answer.size();
+        if (!console.PasteIntoField(L"echo mark" + std::to_wstring(i)) || !console.BringToFront()) {
+            ++lost;
+            continue;
+        }
+        const double start = Now();
+        // A key that never reached the window (the desktop was busy) is a
+        // lost probe, not a figure.
+        const bool pressed = console.PressKey(VK_RETURN);
+        const ULONGLONG deadline = GetTickCount64() + 10000;
+        bool answered = false;
+        while (pressed && !(answered = console.TextLength(console.Transcript()) >= wanted) &&
+               GetTickCount64() < deadline)
+            Sleep(1);
+        if (answered) ms.push_back((Now() - start) * 1000);
+        else ++lost;
+        console.Settle();
+        (void)WaitUntil([&] { return console.FieldText().empty(); }, 5000);
+    }
+    if (lost > 0) std::printf("  latency: %d probes lost\n", lost);
+    console.RequestClose();
+    DWORD code = 0;
+    console.WaitForExit(30000, &code);
+    return ms;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    int runs = 1;
+    int latencyLines = 100000;
+    std::vector<int> stdoutLines = {10000, 100000}, stderrLines = {10000, 100000};
+    std::string file;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::wstring name = argv[i], value = argv[i + 1];
+        if (name == L"--runs") runs = std::max(1, _wtoi(value.c_str()));
+        else if (name == L"--stdout") stdoutLines = Numbers(value);
+        else if (name == L"--stderr") stderrLines = Numbers(value);
+        else if (name == L"--file") file = Utf8(value);
+        else if (name == L"--latency") latencyLines = _wtoi(value.c_str());
+    }
+
+    std::vector<Burst> bursts;
+    for (int n : stdoutLines) bursts.push_back(SeqBurst(n, false));
+    if (!file.empty()) bursts.push_back(FileBurst(file));
+    for (int n : stderrLines) bursts.push_back(SeqBurst(n, true));
+
+    std::printf("%-36s %10s %10s %7s %9s %14s\n", "burst (median of runs)", "console", "floor", "ratio", "peak WS",
+                "slowest answer");
+    bool allOk = true;
+    std::vector<double> medians;
+    for (const Burst& burst : bursts) {
+        std::vector<double> seconds, floors, peaks, answers;
+        for (int r = 0; r < runs; ++r) {
+            ControlBox box{0, 0, 799, 780};
+            const ConsoleRun run = RunBurst(burst, &box);
+            allOk = allOk && run.ok;
+            seconds.push_back(run.seconds);
+            peaks.push_back(run.peakMb);
+            answers.push_back(run.slowestAnswerMs);
+            floors.push_back(Floor(burst.shown, box));
+        }
+        const double s = Median(seconds), f = Median(floors);
+        medians.push_back(s);
+        std::printf("%-36ls %8.2f s %8.2f s %7.2f %6.1f MB %11.0f ms\n", burst.label.c_str(), s, f, f > 0 ? s / f : 0,
+                    Median(peaks), *std::max_element(answers.begin(), answers.end()));
+        std::fflush(stdout);
+    }
+    // The ratios the targets speak of, where this run has both figures.
+    auto timeOf = [&](const std::wstring& label) -> double {
+        for (size_t i = 0; i < bursts.size(); ++i)
+            if (bursts[i].label == label) return medians[i];
+        return -1;
+    };
+    for (const wchar_t* stream : {L"stdout", L"stderr"}) {
+        const double t10 = timeOf(std::wstring(stream) + L" seq 10000"), t100 = timeOf(std::wstring(stream) + L" seq 100000");
+        if (t10 > 0 && t100 > 0) std::printf("T(100000) / T(10000) on %ls: %.1f\n", stream, t100 / t10);
+    }
+    const double out100 = timeOf(L"stdout seq 100000"), err100 = timeOf(L"stderr seq 100000");
+    if (out100 > 0 && err100 > 0) std::printf("stderr 100000 / stdout 100000: %.2f\n", err100 / out100);
+
+    if (latencyLines > 0) {
+        const std::vector<double> ms = Latency(latencyLines, 20);
+        if (ms.empty()) {
+            std::printf("latency: the answers did not arrive\n");
+            allOk = false;
+        } else {
+            std::printf("latency from Return to the answer's line with %d lines shown: median %.1f ms, min %.1f, max %.1f (%zu runs)\n",
+                        latencyLines, Median(ms), *std::min_element(ms.begin(), ms.end()),
+                        *std::max_element(ms.begin(), ms.end()), ms.size());
+        }
+    }
+    return allOk ? 0 : 1;
+}
