@@ -6,7 +6,9 @@
 #include "controls/control_creation.h"
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
+#include "toolkit/main_window.h"
 #include "toolkit/object_registry.h"
+#include "toolkit/window_hooks.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -55,6 +57,12 @@ void InitControls() noexcept {
     g_defaultControlFont = ChooseDefaultFont();
     CreateControlRegistry();
     (void)ControlList();  // the calling thread's state, with the font just chosen
+    // The toolkit's windows offer control messages to the controls' kinds
+    // and make each new window the container of new controls.
+    toolkit::SetWindowHooks(toolkit::WindowHooks{
+        .forwardToControl = ForwardToControl,
+        .setControlContainer = SetControlContainer,
+    });
     INITCOMMONCONTROLSEX init{};
     init.dwSize = sizeof(init);
     init.dwICC = ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;
@@ -118,13 +126,7 @@ void PostControlEvent(HWND control, int64_t data) noexcept {
     if (number == -1) return;
     // The owning window is the nearest one, from the control upwards, that
     // carries a window number; without one the number reads as -1.
-    int64_t windowNumber = -1;
-    for (HWND w = control; w; w = GetParent(w)) {
-        if (const auto id = reinterpret_cast<intptr_t>(GetPropW(w, L"KX_WindowID"))) {
-            windowNumber = id - 1;
-            break;
-        }
-    }
+    const int64_t windowNumber = toolkit::FindNumberedWindow(control).number;
     toolkit::RaiseEvent(toolkit::ControlEvent, number, windowNumber, data, 0);
 }
 

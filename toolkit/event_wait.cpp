@@ -23,12 +23,12 @@ HACCEL ActiveAcceleratorTable(HWND active) noexcept {
     if (!active) return nullptr;
     // A held modifier is a hint that the user works with the keyboard.
     if (ModifierHeld()) SetKeyboardCues(active, true);
-    const auto id = reinterpret_cast<intptr_t>(GetPropW(active, WindowIdProperty));
-    if (id == 0) return nullptr;
+    const int64_t number = WindowNumberOf(active);
+    if (number < 0) return nullptr;
     DWORD process = 0;
     (void)GetWindowThreadProcessId(active, &process);  // the thread id is not needed
     if (process != GetCurrentProcessId()) return nullptr;
-    const WindowRecord* record = FindWindowRecord(id - 1);
+    const WindowRecord* record = FindWindowRecord(number);
     return record ? record->acceleratorTable : nullptr;
 }
 

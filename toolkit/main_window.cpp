@@ -2,9 +2,9 @@
 // position, showing), the client-size queries and closing.
 #include "toolkit/main_window.h"
 
-#include "controls/control_framework.h"
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
+#include "toolkit/window_hooks.h"
 #include "toolkit/window_record.h"
 
 #include <new>
@@ -25,6 +25,7 @@ struct WindowLibraryState {
     ObjectRegistry* registry;
     HICON icon;
     HCURSOR cursor;
+    WindowHooks hooks;  // set by the controls library
 };
 
 WindowLibraryState& WindowLibrary() noexcept {
@@ -94,6 +95,17 @@ int64_t WindowNumberOf(HWND window) noexcept {
     const auto id = reinterpret_cast<intptr_t>(GetPropW(window, WindowIdProperty));
     return id == 0 ? -1 : static_cast<int64_t>(id) - 1;
 }
+
+NumberedWindow FindNumberedWindow(HWND window) noexcept {
+    for (HWND w = window; w; w = GetParent(w)) {
+        if (const int64_t number = WindowNumberOf(w); number >= 0) return NumberedWindow{number, w};
+    }
+    return NumberedWindow{-1, nullptr};
+}
+
+void SetWindowHooks(const WindowHooks& hooks) noexcept { WindowLibrary().hooks = hooks; }
+
+const WindowHooks& InstalledWindowHooks() noexcept { return WindowLibrary().hooks; }
 
 WindowClassName ClassNameFor(int64_t number) noexcept {
     WindowClassName name{};
@@ -193,7 +205,9 @@ HWND OpenMainWindow(int64_t number, int32_t x, int32_t y, int32_t width, int32_t
     record->minMaxState = (style & (WS_MINIMIZE | WS_MAXIMIZE)) ? 1 : 0;
     InstallDefaultShortcuts(*record);
 
-    if (!noContainer) (void)controls::SetControlContainer(window);  // the previous container is not needed
+    // The previous container is not needed.
+    if (const auto takeControls = InstalledWindowHooks().setControlContainer; takeControls && !noContainer)
+        (void)takeControls(window);
     record->openCompleted = 1;
     return window;
 }

@@ -9,6 +9,7 @@
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/main_window.h"
+#include "toolkit/window_hooks.h"
 
 #include <atomic>
 
@@ -18,6 +19,12 @@ namespace {
 using controls::ControlSlotCount;
 using controls::FindControl;
 using controls::GetControlText;
+
+TEST(InitControls, InstallsTheToolkitsWindowHooks) {
+    const toolkit::WindowHooks& hooks = toolkit::InstalledWindowHooks();
+    EXPECT_EQ(hooks.forwardToControl, &controls::ForwardToControl);
+    EXPECT_EQ(hooks.setControlContainer, &controls::SetControlContainer);
+}
 
 // Every other test uses numbers below 50, so the table is still at its
 // initial size here whatever order the tests run in.
