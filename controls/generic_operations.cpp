@@ -3,20 +3,14 @@
 // thread and from the output pumps; a number without a control does nothing.
 #include "controls/control_creation.h"
 #include "controls/control_framework.h"
-#include "toolkit/event_queue.h"
+#include "toolkit/scoped.h"
 
 namespace controls {
 namespace {
 
-// Brackets a control change so the notifications it causes on this thread
-// raise no ControlEvent.
-class SuppressedEvents {
-public:
-    SuppressedEvents() noexcept { toolkit::SuppressEvents(); }
-    ~SuppressedEvents() { toolkit::ResumeEvents(); }
-    SuppressedEvents(const SuppressedEvents&) = delete;
-    SuppressedEvents& operator=(const SuppressedEvents&) = delete;
-};
+// Every change below runs suppressed, so the notifications it causes on the
+// calling thread raise no ControlEvent.
+using toolkit::SuppressedEvents;
 
 const wchar_t* OrEmpty(const wchar_t* text) noexcept { return text ? text : L""; }
 
