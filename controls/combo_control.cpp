@@ -5,6 +5,7 @@
 #include "controls/combo_sizing.h"
 #include "controls/control_creation.h"
 #include "controls/control_fields.h"
+#include "controls/controls_state.h"
 #include "controls/visual_styles_probe.h"
 #include "toolkit/event_codes.h"
 
@@ -28,8 +29,6 @@ constexpr int32_t MeasureFieldHeight = 15;
 // CB_SETITEMHEIGHT index that addresses the selection field.
 constexpr WPARAM SelectionField = static_cast<WPARAM>(-1);
 
-int64_t g_comboFrameExtra = 0;
-
 bool IsEditable(HWND window) noexcept {
     // CBS_DROPDOWNLIST has both low bits set; a list-only box cannot be typed in.
     return (GetWindowLongPtrW(window, GWL_STYLE) & CBS_DROPDOWNLIST) != CBS_DROPDOWNLIST;
@@ -37,12 +36,13 @@ bool IsEditable(HWND window) noexcept {
 
 // Sizes the selection field so that the closed box is `height` tall.
 void FitClosedHeight(HWND window, int32_t height) noexcept {
-    g_comboFrameExtra = -1;
+    int64_t& frameExtra = Controls().comboFrameExtra;
+    frameExtra = -1;
     SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, MeasureFieldHeight);
     RECT rect{};
     (void)GetWindowRect(window, &rect);  // a window just created has a rectangle
-    g_comboFrameExtra = (rect.bottom - rect.top) - MeasureFieldHeight;
-    SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, height - g_comboFrameExtra);
+    frameExtra = (rect.bottom - rect.top) - MeasureFieldHeight;
+    SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, height - frameExtra);
 }
 
 LRESULT ComboNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) noexcept {
@@ -126,7 +126,7 @@ int64_t ComboAddItem(ControlRecord* record, int64_t position, const wchar_t* tex
         // closed height.
         RECT rect{};
         if (GetWindowRect(window, &rect))
-            SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, (rect.bottom - rect.top) - g_comboFrameExtra);
+            SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, (rect.bottom - rect.top) - Controls().comboFrameExtra);
         return 1;
     }
     // -1 appends; a position below that adds nothing.
@@ -153,7 +153,7 @@ const ControlKind& ComboKind() noexcept {
 
 }  // namespace
 
-int64_t ComboFrameExtra() noexcept { return g_comboFrameExtra; }
+int64_t ComboFrameExtra() noexcept { return Controls().comboFrameExtra; }
 
 HWND CreateComboControl(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         uint32_t flags) noexcept {

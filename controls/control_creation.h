@@ -32,6 +32,8 @@ struct ControlListState {
 [[nodiscard]] toolkit::ObjectRegistry* ControlRegistry() noexcept;
 // Made once by InitControls.
 void CreateControlRegistry() noexcept;
+// Formats the container property name into the state block; by InitControls.
+void NameContainerProperty() noexcept;
 
 // The zero-filled record for `number`, destroying a control that holds the
 // number first. Null when the registry cannot provide one.

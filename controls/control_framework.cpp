@@ -4,10 +4,12 @@
 #include "controls/control_framework.h"
 
 #include "controls/control_creation.h"
+#include "controls/controls_state.h"
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/main_window.h"
 #include "toolkit/object_registry.h"
+#include "toolkit/scoped.h"
 #include "toolkit/window_hooks.h"
 
 #include <commctrl.h>
@@ -15,10 +17,6 @@
 
 namespace controls {
 namespace {
-
-// Kept for the life of the process; controls may still be asked for it while
-// the window goes away at shutdown.
-HFONT g_defaultControlFont = nullptr;
 
 // The metrics block without the padded-border field, which older systems do
 // not know and reject.
@@ -52,10 +50,14 @@ void CleanUpControl(HWND window, int64_t number, ControlRecord* record) noexcept
 
 }  // namespace
 
+ControlsState& Controls() noexcept { return toolkit::ProcessWide<ControlsState>(); }
+
 void InitControls() noexcept {
-    if (ControlRegistry()) return;  // once per process
-    g_defaultControlFont = ChooseDefaultFont();
+    ControlsState& state = Controls();
+    if (state.registry) return;  // once per process
+    state.defaultFont = ChooseDefaultFont();
     CreateControlRegistry();
+    NameContainerProperty();
     (void)ControlList();  // the calling thread's state, with the font just chosen
     // The toolkit's windows offer control messages to the controls' kinds
     // and make each new window the container of new controls.
@@ -71,11 +73,11 @@ void InitControls() noexcept {
 
 void EndControls() noexcept {
     // The registry and the font stay: the window, and with it every control,
-    // is destroyed after this step, and its clean-up still needs the table;
-    // the pumps may still ask for the transcript until the process exits.
+    // is destroyed after this step (EndWindowLibrary), and the controls'
+    // clean-up still needs the table.
 }
 
-HFONT DefaultControlFont() noexcept { return g_defaultControlFont; }
+HFONT DefaultControlFont() noexcept { return Controls().defaultFont; }
 
 int32_t ScaleToPixels(int32_t value) noexcept { return MulDiv(value, 96, 96); }
 

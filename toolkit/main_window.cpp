@@ -4,6 +4,7 @@
 
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
+#include "toolkit/toolkit_state.h"
 #include "toolkit/window_hooks.h"
 #include "toolkit/window_record.h"
 
@@ -21,20 +22,8 @@ constexpr uint32_t NoStyleBits = 0xEFFFFFFC;    // any bit here is a style (or T
 constexpr uint32_t ToolWindowMask = 0xDEFCFFFF;  // drops WS_MINIMIZE, WS_MAXIMIZE, both boxes
 constexpr uint32_t CreateMask = 0xFDFFFFF8;      // drops bits 0-2 and OpenInactive
 
-struct WindowLibraryState {
-    ObjectRegistry* registry;
-    HICON icon;
-    HCURSOR cursor;
-    WindowHooks hooks;  // set by the controls library
-};
-
-WindowLibraryState& WindowLibrary() noexcept {
-    static WindowLibraryState state{};
-    return state;
-}
-
 void RegisterWindowClass(const WindowClassName& name, HINSTANCE module) noexcept {
-    const WindowLibraryState& library = WindowLibrary();
+    const ToolkitState& library = Toolkit();
     WNDCLASSW windowClass{};
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = ClassWindowProc;
@@ -84,7 +73,7 @@ int ShowCommandFor(uint32_t style, bool inactive) noexcept {
 
 }  // namespace
 
-ObjectRegistry* WindowRegistry() noexcept { return WindowLibrary().registry; }
+ObjectRegistry* WindowRegistry() noexcept { return Toolkit().windowRegistry; }
 
 WindowRecord* FindWindowRecord(int64_t number) noexcept {
     ObjectRegistry* registry = WindowRegistry();
@@ -103,9 +92,9 @@ NumberedWindow FindNumberedWindow(HWND window) noexcept {
     return NumberedWindow{-1, nullptr};
 }
 
-void SetWindowHooks(const WindowHooks& hooks) noexcept { WindowLibrary().hooks = hooks; }
+void SetWindowHooks(const WindowHooks& hooks) noexcept { Toolkit().hooks = hooks; }
 
-const WindowHooks& InstalledWindowHooks() noexcept { return WindowLibrary().hooks; }
+const WindowHooks& InstalledWindowHooks() noexcept { return Toolkit().hooks; }
 
 WindowClassName ClassNameFor(int64_t number) noexcept {
     WindowClassName name{};
@@ -130,9 +119,9 @@ WindowClassName ClassNameFor(int64_t number) noexcept {
 }
 
 void InitWindowLibrary() noexcept {
-    WindowLibraryState& library = WindowLibrary();
-    if (!library.registry) {
-        library.registry = new (std::nothrow) ObjectRegistry(sizeof(WindowRecord), WindowSlotStep, CloseNumberedWindow);
+    ToolkitState& library = Toolkit();
+    if (!library.windowRegistry) {
+        library.windowRegistry = new (std::nothrow) ObjectRegistry(sizeof(WindowRecord), WindowSlotStep, CloseNumberedWindow);
     }
     // Null when the program has no icon resource 1: the class then gets the
     // platform's default icon.
@@ -141,8 +130,8 @@ void InitWindowLibrary() noexcept {
 }
 
 void EndWindowLibrary() noexcept {
-    WindowLibraryState& library = WindowLibrary();
-    if (library.registry) library.registry->ReleaseAll();
+    ToolkitState& library = Toolkit();
+    if (library.windowRegistry) library.windowRegistry->ReleaseAll();
     if (library.icon) DestroyIcon(library.icon);
     library.icon = nullptr;
 }

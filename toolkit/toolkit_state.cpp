@@ -1,10 +1,14 @@
+#include "toolkit/toolkit_state.h"
+
 #include "toolkit/toolkit_heap.h"
 
 namespace toolkit {
 
+ToolkitState& Toolkit() noexcept { return ProcessWide<ToolkitState>(); }
+
 HANDLE ToolkitHeap() noexcept {
-    // Initial size 4096 bytes, growable without limit.
-    static const HANDLE heap = HeapCreate(0, 4096, 0);
+    // The process heap stands in if the private one could not be created.
+    const HANDLE heap = Toolkit().heap;
     return heap ? heap : GetProcessHeap();
 }
 
