@@ -14,11 +14,16 @@
 namespace controls {
 namespace {
 
-// WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP.
-constexpr uint32_t ComboStyle = 0x50A20000;
-constexpr uint32_t EditableFlag = 0x2;         // CBS_DROPDOWN
+constexpr int32_t ComboKindCode = 8;
+constexpr uint32_t ComboStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP;
+constexpr uint32_t EditableFlag = CBS_DROPDOWN;
 constexpr uint32_t ExtendedFlag = 0x10000000;  // the image combo class
-constexpr uint32_t ListOnlyFlags = 0x10003;    // CBS_DROPDOWNLIST | WS_TABSTOP
+// Without EditableFlag the box is a list the user picks from, and itself a tab stop.
+constexpr uint32_t ListOnlyFlags = CBS_DROPDOWNLIST | WS_TABSTOP;
+// The style bit an editable drop-down has clear (set in CBS_SIMPLE and
+// CBS_DROPDOWNLIST); only such a box reports focus changes.
+constexpr LONG_PTR NotEditableDropDownBit = CBS_SIMPLE;
+static_assert(ComboStyle == 0x50A20000 && EditableFlag == 0x2 && ListOnlyFlags == 0x10003);
 // Height given at creation: for a drop-down combo box it is the height of the
 // open list, not of the closed box.
 constexpr int32_t ListHeight = 350;
@@ -53,18 +58,19 @@ LRESULT ComboNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LP
         // While the event is raised the box's text is the selected item's,
         // not the field's, which the platform updates only afterwards.
         InSelectionChange(*record) = 1;
-        PostControlEvent(window, ControlChanged);
+        RaiseControlEvent(window, ControlChanged);
         InSelectionChange(*record) = 0;
         break;
     case CBN_SETFOCUS:
-        // Only an editable drop-down (bit 0x1 clear) reports focus changes.
-        if ((GetWindowLongPtrW(window, GWL_STYLE) & 0x1) == 0) PostControlEvent(window, ControlFocused);
+        if ((GetWindowLongPtrW(window, GWL_STYLE) & NotEditableDropDownBit) == 0)
+            RaiseControlEvent(window, ControlFocused);
         break;
     case CBN_KILLFOCUS:
-        if ((GetWindowLongPtrW(window, GWL_STYLE) & 0x1) == 0) PostControlEvent(window, ControlUnfocused);
+        if ((GetWindowLongPtrW(window, GWL_STYLE) & NotEditableDropDownBit) == 0)
+            RaiseControlEvent(window, ControlUnfocused);
         break;
     case CBN_EDITCHANGE:
-        PostControlEvent(window, ControlChanged);
+        RaiseControlEvent(window, ControlChanged);
         break;
     default:
         break;
@@ -137,7 +143,7 @@ int64_t ComboAddItem(ControlRecord* record, int64_t position, const wchar_t* tex
 
 const ControlKind& ComboKind() noexcept {
     static const ControlKind kind{
-        .kindCode = 8,
+        .kindCode = ComboKindCode,
         .notify = ComboNotify,        // commands: selection, edit change, focus
         .destroyHook = ComboDestroy,  // destroys imageList
         .getState = ComboGetState,    // selected index

@@ -15,6 +15,10 @@ class ObjectRegistry;
 
 namespace controls {
 
+// Properties of a control window.
+inline constexpr wchar_t ControlIdProperty[] = L"KX_ID";             // the control number
+inline constexpr wchar_t DropAcceptProperty[] = L"KX_DropAccept";    // only on a registered drop target
+
 // Per-thread state of the framework: where new controls go and which font
 // they get. Created zero-filled on a thread's first use, then initialised.
 struct ControlListState {

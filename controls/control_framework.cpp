@@ -38,8 +38,8 @@ int64_t ControlNumberOf(HWND window) noexcept { return GetWindowLongPtrW(window,
 
 void CleanUpControl(HWND window, int64_t number, ControlRecord* record) noexcept {
     if (record->kind && record->kind->destroyHook) record->kind->destroyHook(record);
-    (void)RemovePropW(window, L"KX_ID");  // absent already is fine
-    if (RemovePropW(window, L"KX_DropAccept")) (void)RevokeDragDrop(window);  // nothing to do if never registered
+    (void)RemovePropW(window, ControlIdProperty);  // absent already is fine
+    if (RemovePropW(window, DropAcceptProperty)) (void)RevokeDragDrop(window);  // nothing to do if never registered
     SetWindowLongPtrW(window, GWLP_ID, -1);
     toolkit::DropEvents(toolkit::ControlEvent, number, -1, -1);
     toolkit::Guard guard(ControlRegistry()->Lock());
@@ -79,7 +79,12 @@ void EndControls() noexcept {
 
 HFONT DefaultControlFont() noexcept { return Controls().defaultFont; }
 
-int32_t ScaleToPixels(int32_t value) noexcept { return MulDiv(value, 96, 96); }
+int32_t ScaleToPixels(int32_t value) noexcept {
+    // The scale factor is fixed at the platform's base of 96 dots per inch
+    // over itself: the process declares no DPI awareness.
+    constexpr int BaseDpi = 96;
+    return MulDiv(value, BaseDpi, BaseDpi);
+}
 
 CreatedControl CreateControlWindow(int64_t number, DWORD exStyle, const wchar_t* className, const wchar_t* text,
                                    DWORD style, int32_t x, int32_t y, int32_t width, int32_t height) noexcept {
@@ -101,7 +106,7 @@ HWND RegisterControl(int64_t number, ControlRecord* record, HWND window, const C
     record->previousProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
     SetWindowLongPtrW(window, GWLP_ID, static_cast<LONG_PTR>(number));
-    (void)SetPropW(window, L"KX_ID", reinterpret_cast<HANDLE>(static_cast<intptr_t>(number)));  // 0 reads as absent anyway
+    (void)SetPropW(window, ControlIdProperty, reinterpret_cast<HANDLE>(static_cast<intptr_t>(number)));  // 0 reads as absent anyway
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ControlList().font), TRUE);
     return window;
 }
@@ -123,7 +128,7 @@ LRESULT ForwardToControl(HWND control, HWND parent, UINT message, WPARAM wParam,
     return record->kind->notify(record, parent, message, wParam, lParam);
 }
 
-void PostControlEvent(HWND control, int64_t data) noexcept {
+void RaiseControlEvent(HWND control, int64_t data) noexcept {
     const int64_t number = ControlNumberOf(control);
     if (number == -1) return;
     // The owning window is the nearest one, from the control upwards, that

@@ -39,7 +39,7 @@ ControlRecord* FindControl(int64_t number) noexcept {
 
 ControlRecord* ControlFromWindow(HWND window) noexcept {
     if (!window) return nullptr;
-    const auto property = reinterpret_cast<intptr_t>(GetPropW(window, L"KX_ID"));
+    const auto property = reinterpret_cast<intptr_t>(GetPropW(window, ControlIdProperty));
     const LONG_PTR id = GetWindowLongPtrW(window, GWLP_ID);
     if (property != id) return nullptr;
     ControlRecord* record = FindControl(id);

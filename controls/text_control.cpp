@@ -11,15 +11,16 @@
 namespace controls {
 namespace {
 
-// WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL: lines
-// scroll sideways rather than wrap.
-constexpr uint32_t TextStyle = 0x50030080;
+constexpr int32_t TextKindCode = 2;
+// ES_AUTOHSCROLL: lines scroll sideways rather than wrap.
+constexpr uint32_t TextStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
+static_assert(TextStyle == 0x50030080);
 // Flag that turns the sunken client edge off.
 constexpr uint32_t NoClientEdgeFlag = 0x20000;
 
 LRESULT CALLBACK TextControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_SETFOCUS) PostControlEvent(window, ControlFocused);
-    if (message == WM_KILLFOCUS) PostControlEvent(window, ControlUnfocused);
+    if (message == WM_SETFOCUS) RaiseControlEvent(window, ControlFocused);
+    if (message == WM_KILLFOCUS) RaiseControlEvent(window, ControlUnfocused);
     return CallWindowProcW(Controls().editClassProc, window, message, wParam, lParam);
 }
 
@@ -36,7 +37,7 @@ LRESULT TextNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPA
 
 const ControlKind& TextKind() noexcept {
     static const ControlKind kind{
-        .kindCode = 2,
+        .kindCode = TextKindCode,
         .notify = TextNotify,             // colour replies
         .destroyHook = ReleaseBackBrush,  // releases backBrush
         .getState = nullptr,

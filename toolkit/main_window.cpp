@@ -16,11 +16,18 @@ namespace {
 
 constexpr int64_t WindowSlotStep = 16;
 
-// Flags that are the toolkit's own, and masks applied on the way to the
-// platform.
-constexpr uint32_t NoStyleBits = 0xEFFFFFFC;    // any bit here is a style (or ToolWindow)
-constexpr uint32_t ToolWindowMask = 0xDEFCFFFF;  // drops WS_MINIMIZE, WS_MAXIMIZE, both boxes
-constexpr uint32_t CreateMask = 0xFDFFFFF8;      // drops bits 0-2 and OpenInactive
+// Masks applied to the flags word on the way to the platform, built from the
+// bits they keep out.
+// Any bit outside these is a style (or ToolWindow): flags without one get a caption.
+constexpr uint32_t NoStyleBits = ~(CenterOnScreen | CenterOnParent | OpenHidden);
+// A tool window is never minimized or maximized and has neither box.
+constexpr uint32_t ToolWindowMask = ~uint32_t{WS_MINIMIZE | WS_MAXIMIZE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX};
+// The toolkit's own low bits, not known to AdjustWindowRectEx.
+constexpr uint32_t ToolkitLowBits = CenterOnScreen | CenterOnParent | ToolWindow;
+// What CreateWindowExW gets: no toolkit bit (OpenHidden and NoControlContainer
+// are taken out before).
+constexpr uint32_t CreateMask = ~(ToolkitLowBits | OpenInactive);
+static_assert(NoStyleBits == 0xEFFFFFFC && ToolWindowMask == 0xDEFCFFFF && CreateMask == 0xFDFFFFF8);
 
 void RegisterWindowClass(const WindowClassName& name, HINSTANCE module) noexcept {
     const ToolkitState& library = Toolkit();
@@ -166,7 +173,7 @@ HWND OpenMainWindow(int64_t number, int32_t x, int32_t y, int32_t width, int32_t
     // The size given is the client size; the window is as much larger as
     // its frame needs.
     RECT outer{0, 0, width, height};
-    AdjustWindowRectEx(&outer, style & ~uint32_t{7}, FALSE, extendedStyle);
+    AdjustWindowRectEx(&outer, style & ~ToolkitLowBits, FALSE, extendedStyle);
     const int32_t outerWidth = outer.right - outer.left;
     const int32_t outerHeight = outer.bottom - outer.top;
 

@@ -79,9 +79,9 @@ TEST_F(ControlWindowTest, ReusedNumberDropsQueuedEventsOfThatNumberOnly) {
     ASSERT_NE(old, nullptr);
     ASSERT_NE(other, nullptr);
     (void)DrainEvents();
-    controls::PostControlEvent(old, controls::ControlChanged);
-    controls::PostControlEvent(other, controls::ControlChanged);
-    controls::PostControlEvent(old, controls::ControlFocused);
+    controls::RaiseControlEvent(old, controls::ControlChanged);
+    controls::RaiseControlEvent(other, controls::ControlChanged);
+    controls::RaiseControlEvent(old, controls::ControlFocused);
 
     ASSERT_NE(controls::CreateLabelControl(6, 0, 60, 100, 20, L"new"), nullptr);
     const std::vector<TakenEvent> events = DrainEvents();

@@ -409,12 +409,22 @@ TEST_F(MainWindowTest, MessageTableRaisesTheRightEvents) {
     EXPECT_TRUE(QueuedEvents().empty());
 }
 
-TEST_F(MainWindowTest, CommandFromAControlBecomesAControlEvent) {
-    const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"control", 0);
-    ASSERT_NE(window, nullptr);
-    const HWND edit = MakeEdit(window, 0, 55);
-    ASSERT_NE(edit, nullptr);
-    (void)TakeEvents(20);
+// Window 2 with one plain edit child, identifier 55, and its opening events taken.
+class ControlMessageTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        window = OpenMainWindow(2, 10, 10, 300, 200, L"control", 0);
+        ASSERT_NE(window, nullptr);
+        edit = MakeEdit(window, 0, 55);
+        ASSERT_NE(edit, nullptr);
+        (void)TakeEvents(20);
+    }
+    HWND window = nullptr;
+    HWND edit = nullptr;
+};
+
+TEST_F(ControlMessageTest, CommandFromAControlBecomesAControlEvent) {
     EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(55, EN_SETFOCUS), reinterpret_cast<LPARAM>(edit)), 0);
     EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 55, 2, EN_SETFOCUS}}));
     // A real notification: the edit control reports its change.
@@ -424,12 +434,7 @@ TEST_F(MainWindowTest, CommandFromAControlBecomesAControlEvent) {
     EXPECT_EQ(events.back(), (Event{ControlEvent, 55, 2, EN_CHANGE}));
 }
 
-TEST_F(MainWindowTest, ControlMessagesAreOfferedToTheControlHookFirst) {
-    const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"offers", 0);
-    ASSERT_NE(window, nullptr);
-    const HWND edit = MakeEdit(window, 0, 55);
-    ASSERT_NE(edit, nullptr);
-    (void)TakeEvents(20);
+TEST_F(ControlMessageTest, ControlMessagesAreOfferedToTheControlHookFirst) {
     HookLog& hooks = Hooks();
     const auto control = reinterpret_cast<LPARAM>(edit);
     NMHDR header{edit, 55, 1};
