@@ -52,7 +52,10 @@ HWND SetControlContainer(HWND window) noexcept;
 [[nodiscard]] ControlRecord* ControlFromWindow(HWND window) noexcept;
 [[nodiscard]] int64_t ControlSlotCount() noexcept;
 void DestroyControl(int64_t number) noexcept;
-// A parent window's message from or about a control, offered to its kind.
+// A parent window's message from or about a control, offered to its kind;
+// NotHandled when the window is no control or its kind has no notify slot.
+// InitControls installs it, and SetControlContainer, as the toolkit's window
+// hooks.
 LRESULT ForwardToControl(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 // Raises a ControlEvent for the control on the calling thread's queue, at
 // once (not posted): object = its number, window = the number of the window
