@@ -3,61 +3,34 @@
 
 #include "channel/child_launch.h"
 
+#include "channel/channel_state.h"
 #include "toolkit/scoped.h"
 
 #include <shellapi.h>
 
 #include <cwchar>
+#include <utility>
 
 namespace channel {
 namespace {
 
 using toolkit::UniqueHandle;
 
-// One element of ChildList. The record is what callers hold; it sits inside
-// the node, so its address never changes and the list can always find it.
-struct ChildNode {
-    ChildNode* prev;
-    ChildNode* next;
-    ChildProcess record;
-};
-
-// Process-wide state of the launch. Built by InitChildChannel, not by a
-// static constructor, so no Win32 call runs before start-up asks for it.
-struct LaunchState {
-    INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    CRITICAL_SECTION childListLock;
-    ChildNode* childList = nullptr;  // newest first; nothing is ever removed
-    HANDLE heap = nullptr;           // records live here until the process ends
-};
-
-LaunchState& State() noexcept {
-    static LaunchState state;
-    return state;
-}
-
-BOOL CALLBACK InitOnce(PINIT_ONCE, PVOID, PVOID*) noexcept {
-    LaunchState& s = State();
-    InitializeCriticalSection(&s.childListLock);
-    s.heap = HeapCreate(0, 4096, 0);
-    return TRUE;
-}
+// The processId of a child started through the shell: no id is known.
+constexpr uint32_t NoProcessId = 0xFFFFFFFF;
 
 // Allocates a zero-filled record and links it at the head of ChildList.
 // Only the allocation and the linking happen under the lock.
 ChildProcess* NewChildRecord() noexcept {
-    InitChildChannel();
-    LaunchState& s = State();
-    EnterCriticalSection(&s.childListLock);
+    ChannelState& s = Channel();
+    toolkit::Guard guard(s.childListLock);
     void* memory = s.heap ? HeapAlloc(s.heap, HEAP_ZERO_MEMORY, sizeof(ChildNode)) : nullptr;
     auto* node = static_cast<ChildNode*>(memory);
-    if (node) {
-        node->next = s.childList;
-        if (s.childList) s.childList->prev = node;
-        s.childList = node;
-    }
-    LeaveCriticalSection(&s.childListLock);
-    return node ? &node->record : nullptr;
+    if (!node) return nullptr;
+    node->next = s.childList;
+    if (s.childList) s.childList->prev = node;
+    s.childList = node;
+    return &node->record;
 }
 
 // Replaces the handle in the slot by a copy the child cannot inherit. When
@@ -150,25 +123,29 @@ const wchar_t* DirectoryFromProgram(const wchar_t* program, wchar_t* buffer) noe
     return nullptr;
 }
 
-uintptr_t KeepOrClose(HANDLE process, uint32_t processId, HANDLE inputWriteEnd, HANDLE outputReadEnd,
-                      HANDLE errorReadEnd, uint32_t flags) noexcept {
-    if (!(flags & KeepChild)) {
-        if (process) CloseHandle(process);
-        return 1;
-    }
+// What a started child leaves to the parent: its process handle and the
+// parent's pipe ends (null for a pipe not made).
+struct StartedChild {
+    UniqueHandle process;
+    uint32_t processId;
+    UniqueHandle inputWriteEnd;
+    UniqueHandle outputReadEnd;
+    UniqueHandle errorReadEnd;
+};
+
+// With KeepChild the handles move into a new record; otherwise, or when no
+// record can be had, they close here.
+uintptr_t KeepOrClose(StartedChild child, uint32_t flags) noexcept {
+    if (!(flags & KeepChild)) return 1;
+    // Without a record the child runs, but nobody could ever talk to it or
+    // close its handles: they close with `child` and the launch fails.
     ChildProcess* record = NewChildRecord();
-    if (!record) {
-        // The child runs, but without a record nobody could ever talk to it
-        // or close its handles: let go of them and report the failure.
-        for (HANDLE h : {process, inputWriteEnd, outputReadEnd, errorReadEnd})
-            if (h) CloseHandle(h);
-        return 0;
-    }
-    record->processHandle = process;
-    record->processId = processId;
-    record->inputWriteEnd = inputWriteEnd;
-    record->outputReadEnd = outputReadEnd;
-    record->errorReadEnd = errorReadEnd;
+    if (!record) return 0;
+    record->processHandle = child.process.release();
+    record->processId = child.processId;
+    record->inputWriteEnd = child.inputWriteEnd.release();
+    record->outputReadEnd = child.outputReadEnd.release();
+    record->errorReadEnd = child.errorReadEnd.release();
     record->flags = flags;
     return reinterpret_cast<uintptr_t>(record);
 }
@@ -189,17 +166,20 @@ uintptr_t StartThroughShell(const wchar_t* program, const wchar_t* parameters, c
     info.lpDirectory = directory;
     info.nShow = showState;
     if (!ShellExecuteExW(&info)) return 0;
-    if ((flags & WaitForExit) && info.hProcess) WaitForSingleObject(info.hProcess, INFINITE);
-    return KeepOrClose(info.hProcess, 0xFFFFFFFF, nullptr, nullptr, nullptr, flags);
+    StartedChild child{UniqueHandle(info.hProcess), NoProcessId, {}, {}, {}};
+    if ((flags & WaitForExit) && child.process) WaitForSingleObject(child.process.get(), INFINITE);
+    return KeepOrClose(std::move(child), flags);
 }
 
 }  // namespace
 
+ChannelState& Channel() noexcept { return toolkit::ProcessWide<ChannelState>(); }
+
 void InitChildChannel() noexcept {
-    // Safe to call more than once; every later call returns at once. The
-    // parameter cursor is a thread_local (own_parameters.cpp): each thread
-    // gets its own, zero, with no slot to reserve here.
-    (void)InitOnceExecuteOnce(&State().once, InitOnce, nullptr, nullptr);  // the callback never fails
+    // Builds the block (lock and heap) now rather than at the first launch;
+    // safe to call more than once. The per-thread block needs no slot
+    // reserved: it is a thread_local, zero in every thread.
+    (void)Channel();
 }
 
 uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, const wchar_t* directory,
@@ -250,10 +230,11 @@ uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, c
         input.childEnd.reset();
         output.childEnd.reset();
         error.childEnd.reset();
-        CloseHandle(started.hThread);
-        if (flags & WaitForExit) WaitForSingleObject(started.hProcess, INFINITE);
-        return KeepOrClose(started.hProcess, started.dwProcessId, input.parentEnd.release(),
-                           output.parentEnd.release(), error.parentEnd.release(), flags);
+        CloseHandle(started.hThread);  // the primary thread is of no interest
+        StartedChild child{UniqueHandle(started.hProcess), started.dwProcessId, std::move(input.parentEnd),
+                           std::move(output.parentEnd), std::move(error.parentEnd)};
+        if (flags & WaitForExit) WaitForSingleObject(child.process.get(), INFINITE);
+        return KeepOrClose(std::move(child), flags);
     }
 
     // Nothing started: no pipe end may outlive the attempt.

@@ -4,6 +4,8 @@
 
 #include "channel/own_parameters.h"
 
+#include "channel/channel_state.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -11,9 +13,7 @@
 namespace channel {
 namespace {
 
-// The number of the parameter that this thread's next NextOwnParameter call
-// returns. Each thread starts at 0.
-thread_local int32_t ParameterCursor = 0;
+constinit thread_local ChannelThreadState t_channel{};
 
 struct Token {
     int32_t number;  // -1 for the program name, then 0, 1, ...
@@ -76,13 +76,16 @@ std::wstring_view OwnCommandLine() noexcept {
 
 }  // namespace
 
+ChannelThreadState& ChannelThread() noexcept { return t_channel; }
+
 int64_t CountOwnParameters() noexcept {
     return ScanTokens(OwnCommandLine(), [](const Token&) { return false; });
 }
 
 std::wstring NextOwnParameter() {
     const std::wstring_view line = OwnCommandLine();
-    const int32_t wanted = ParameterCursor;
+    int32_t& cursor = ChannelThread().parameterCursor;
+    const int32_t wanted = cursor;
     bool found = false;
     Token match{};
     (void)ScanTokens(line, [&](const Token& token) {  // the count is not needed here
@@ -93,7 +96,7 @@ std::wstring NextOwnParameter() {
     });
     // Past the last parameter the cursor stays where it is.
     if (!found) return {};
-    ++ParameterCursor;
+    ++cursor;
     return WithoutQuotes(line.substr(match.start, match.end - match.start));
 }
 

@@ -5,6 +5,7 @@
 #include "controls/combo_sizing.h"
 #include "controls/control_creation.h"
 #include "controls/control_fields.h"
+#include "controls/controls_state.h"
 #include "controls/visual_styles_probe.h"
 #include "toolkit/event_codes.h"
 
@@ -13,11 +14,16 @@
 namespace controls {
 namespace {
 
-// WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP.
-constexpr uint32_t ComboStyle = 0x50A20000;
-constexpr uint32_t EditableFlag = 0x2;         // CBS_DROPDOWN
+constexpr int32_t ComboKindCode = 8;
+constexpr uint32_t ComboStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP;
+constexpr uint32_t EditableFlag = CBS_DROPDOWN;
 constexpr uint32_t ExtendedFlag = 0x10000000;  // the image combo class
-constexpr uint32_t ListOnlyFlags = 0x10003;    // CBS_DROPDOWNLIST | WS_TABSTOP
+// Without EditableFlag the box is a list the user picks from, and itself a tab stop.
+constexpr uint32_t ListOnlyFlags = CBS_DROPDOWNLIST | WS_TABSTOP;
+// The style bit an editable drop-down has clear (set in CBS_SIMPLE and
+// CBS_DROPDOWNLIST); only such a box reports focus changes.
+constexpr LONG_PTR NotEditableDropDownBit = CBS_SIMPLE;
+static_assert(ComboStyle == 0x50A20000 && EditableFlag == 0x2 && ListOnlyFlags == 0x10003);
 // Height given at creation: for a drop-down combo box it is the height of the
 // open list, not of the closed box.
 constexpr int32_t ListHeight = 350;
@@ -28,8 +34,6 @@ constexpr int32_t MeasureFieldHeight = 15;
 // CB_SETITEMHEIGHT index that addresses the selection field.
 constexpr WPARAM SelectionField = static_cast<WPARAM>(-1);
 
-int64_t g_comboFrameExtra = 0;
-
 bool IsEditable(HWND window) noexcept {
     // CBS_DROPDOWNLIST has both low bits set; a list-only box cannot be typed in.
     return (GetWindowLongPtrW(window, GWL_STYLE) & CBS_DROPDOWNLIST) != CBS_DROPDOWNLIST;
@@ -37,12 +41,13 @@ bool IsEditable(HWND window) noexcept {
 
 // Sizes the selection field so that the closed box is `height` tall.
 void FitClosedHeight(HWND window, int32_t height) noexcept {
-    g_comboFrameExtra = -1;
+    int64_t& frameExtra = Controls().comboFrameExtra;
+    frameExtra = -1;
     SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, MeasureFieldHeight);
     RECT rect{};
     (void)GetWindowRect(window, &rect);  // a window just created has a rectangle
-    g_comboFrameExtra = (rect.bottom - rect.top) - MeasureFieldHeight;
-    SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, height - g_comboFrameExtra);
+    frameExtra = (rect.bottom - rect.top) - MeasureFieldHeight;
+    SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, height - frameExtra);
 }
 
 LRESULT ComboNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) noexcept {
@@ -53,18 +58,19 @@ LRESULT ComboNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LP
         // While the event is raised the box's text is the selected item's,
         // not the field's, which the platform updates only afterwards.
         InSelectionChange(*record) = 1;
-        PostControlEvent(window, ControlChanged);
+        RaiseControlEvent(window, ControlChanged);
         InSelectionChange(*record) = 0;
         break;
     case CBN_SETFOCUS:
-        // Only an editable drop-down (bit 0x1 clear) reports focus changes.
-        if ((GetWindowLongPtrW(window, GWL_STYLE) & 0x1) == 0) PostControlEvent(window, ControlFocused);
+        if ((GetWindowLongPtrW(window, GWL_STYLE) & NotEditableDropDownBit) == 0)
+            RaiseControlEvent(window, ControlFocused);
         break;
     case CBN_KILLFOCUS:
-        if ((GetWindowLongPtrW(window, GWL_STYLE) & 0x1) == 0) PostControlEvent(window, ControlUnfocused);
+        if ((GetWindowLongPtrW(window, GWL_STYLE) & NotEditableDropDownBit) == 0)
+            RaiseControlEvent(window, ControlUnfocused);
         break;
     case CBN_EDITCHANGE:
-        PostControlEvent(window, ControlChanged);
+        RaiseControlEvent(window, ControlChanged);
         break;
     default:
         break;
@@ -126,7 +132,7 @@ int64_t ComboAddItem(ControlRecord* record, int64_t position, const wchar_t* tex
         // closed height.
         RECT rect{};
         if (GetWindowRect(window, &rect))
-            SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, (rect.bottom - rect.top) - g_comboFrameExtra);
+            SendMessageW(window, CB_SETITEMHEIGHT, SelectionField, (rect.bottom - rect.top) - Controls().comboFrameExtra);
         return 1;
     }
     // -1 appends; a position below that adds nothing.
@@ -137,7 +143,7 @@ int64_t ComboAddItem(ControlRecord* record, int64_t position, const wchar_t* tex
 
 const ControlKind& ComboKind() noexcept {
     static const ControlKind kind{
-        .kindCode = 8,
+        .kindCode = ComboKindCode,
         .notify = ComboNotify,        // commands: selection, edit change, focus
         .destroyHook = ComboDestroy,  // destroys imageList
         .getState = ComboGetState,    // selected index
@@ -153,7 +159,7 @@ const ControlKind& ComboKind() noexcept {
 
 }  // namespace
 
-int64_t ComboFrameExtra() noexcept { return g_comboFrameExtra; }
+int64_t ComboFrameExtra() noexcept { return Controls().comboFrameExtra; }
 
 HWND CreateComboControl(int64_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         uint32_t flags) noexcept {

@@ -1,6 +1,7 @@
 // The per-thread control list state and the container window into which new
 // controls go.
 #include "controls/control_creation.h"
+#include "controls/controls_state.h"
 
 #include <cstdlib>
 
@@ -33,33 +34,7 @@ HWND* NewContainerStack() noexcept {
     return static_cast<HWND*>(std::calloc(InitialStackCapacity, sizeof(HWND)));
 }
 
-// "KX_ControlStack_" followed by the module's instance handle as a signed
-// decimal, so that two modules in one process keep separate records. Built
-// once: the container procedure needs it for every message.
-struct PropertyName {
-    wchar_t text[48];
-    PropertyName() noexcept {
-        const wchar_t prefix[] = L"KX_ControlStack_";
-        size_t n = 0;
-        for (; prefix[n]; ++n) text[n] = prefix[n];
-        const auto instance = static_cast<int64_t>(reinterpret_cast<intptr_t>(GetModuleHandleW(nullptr)));
-        uint64_t magnitude = instance < 0 ? 0 - static_cast<uint64_t>(instance) : static_cast<uint64_t>(instance);
-        if (instance < 0) text[n++] = L'-';
-        wchar_t digits[24];
-        size_t d = 0;
-        do {
-            digits[d++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude);
-        while (d) text[n++] = digits[--d];
-        text[n] = L'\0';
-    }
-};
-
-const wchar_t* ContainerPropertyName() noexcept {
-    static const PropertyName name;
-    return name.text;
-}
+const wchar_t* ContainerPropertyName() noexcept { return Controls().containerProperty; }
 
 HWND CurrentContainer(const ControlListState& state) noexcept {
     return state.depth == 0 ? state.container : (state.containerStack ? state.containerStack[0] : nullptr);
@@ -84,6 +59,27 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 }  // namespace
+
+void NameContainerProperty() noexcept {
+    // "KX_ControlStack_" followed by the module's instance handle as a signed
+    // decimal, so that two modules in one process keep separate records.
+    // Formatted once: the container procedure needs it for every message.
+    wchar_t* text = Controls().containerProperty;
+    const wchar_t prefix[] = L"KX_ControlStack_";
+    size_t n = 0;
+    for (; prefix[n]; ++n) text[n] = prefix[n];
+    const auto instance = static_cast<int64_t>(reinterpret_cast<intptr_t>(GetModuleHandleW(nullptr)));
+    uint64_t magnitude = instance < 0 ? 0 - static_cast<uint64_t>(instance) : static_cast<uint64_t>(instance);
+    if (instance < 0) text[n++] = L'-';
+    wchar_t digits[24];
+    size_t d = 0;
+    do {
+        digits[d++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    while (d) text[n++] = digits[--d];
+    text[n] = L'\0';
+}
 
 ControlListState& ControlList() noexcept {
     ThreadControlList& list = t_controlList;

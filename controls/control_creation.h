@@ -15,6 +15,10 @@ class ObjectRegistry;
 
 namespace controls {
 
+// Properties of a control window.
+inline constexpr wchar_t ControlIdProperty[] = L"KX_ID";             // the control number
+inline constexpr wchar_t DropAcceptProperty[] = L"KX_DropAccept";    // only on a registered drop target
+
 // Per-thread state of the framework: where new controls go and which font
 // they get. Created zero-filled on a thread's first use, then initialised.
 struct ControlListState {
@@ -32,6 +36,8 @@ struct ControlListState {
 [[nodiscard]] toolkit::ObjectRegistry* ControlRegistry() noexcept;
 // Made once by InitControls.
 void CreateControlRegistry() noexcept;
+// Formats the container property name into the state block; by InitControls.
+void NameContainerProperty() noexcept;
 
 // The zero-filled record for `number`, destroying a control that holds the
 // number first. Null when the registry cannot provide one.

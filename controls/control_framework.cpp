@@ -4,19 +4,19 @@
 #include "controls/control_framework.h"
 
 #include "controls/control_creation.h"
+#include "controls/controls_state.h"
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
+#include "toolkit/main_window.h"
 #include "toolkit/object_registry.h"
+#include "toolkit/scoped.h"
+#include "toolkit/window_hooks.h"
 
 #include <commctrl.h>
 #include <ole2.h>
 
 namespace controls {
 namespace {
-
-// Kept for the life of the process; controls may still be asked for it while
-// the window goes away at shutdown.
-HFONT g_defaultControlFont = nullptr;
 
 // The metrics block without the padded-border field, which older systems do
 // not know and reject.
@@ -38,8 +38,8 @@ int64_t ControlNumberOf(HWND window) noexcept { return GetWindowLongPtrW(window,
 
 void CleanUpControl(HWND window, int64_t number, ControlRecord* record) noexcept {
     if (record->kind && record->kind->destroyHook) record->kind->destroyHook(record);
-    (void)RemovePropW(window, L"KX_ID");  // absent already is fine
-    if (RemovePropW(window, L"KX_DropAccept")) (void)RevokeDragDrop(window);  // nothing to do if never registered
+    (void)RemovePropW(window, ControlIdProperty);  // absent already is fine
+    if (RemovePropW(window, DropAcceptProperty)) (void)RevokeDragDrop(window);  // nothing to do if never registered
     SetWindowLongPtrW(window, GWLP_ID, -1);
     toolkit::DropEvents(toolkit::ControlEvent, number, -1, -1);
     toolkit::Guard guard(ControlRegistry()->Lock());
@@ -50,11 +50,21 @@ void CleanUpControl(HWND window, int64_t number, ControlRecord* record) noexcept
 
 }  // namespace
 
+ControlsState& Controls() noexcept { return toolkit::ProcessWide<ControlsState>(); }
+
 void InitControls() noexcept {
-    if (ControlRegistry()) return;  // once per process
-    g_defaultControlFont = ChooseDefaultFont();
+    ControlsState& state = Controls();
+    if (state.registry) return;  // once per process
+    state.defaultFont = ChooseDefaultFont();
     CreateControlRegistry();
+    NameContainerProperty();
     (void)ControlList();  // the calling thread's state, with the font just chosen
+    // The toolkit's windows offer control messages to the controls' kinds
+    // and make each new window the container of new controls.
+    toolkit::SetWindowHooks(toolkit::WindowHooks{
+        .forwardToControl = ForwardToControl,
+        .setControlContainer = SetControlContainer,
+    });
     INITCOMMONCONTROLSEX init{};
     init.dwSize = sizeof(init);
     init.dwICC = ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES;
@@ -63,13 +73,18 @@ void InitControls() noexcept {
 
 void EndControls() noexcept {
     // The registry and the font stay: the window, and with it every control,
-    // is destroyed after this step, and its clean-up still needs the table;
-    // the pumps may still ask for the transcript until the process exits.
+    // is destroyed after this step (EndWindowLibrary), and the controls'
+    // clean-up still needs the table.
 }
 
-HFONT DefaultControlFont() noexcept { return g_defaultControlFont; }
+HFONT DefaultControlFont() noexcept { return Controls().defaultFont; }
 
-int32_t ScaleToPixels(int32_t value) noexcept { return MulDiv(value, 96, 96); }
+int32_t ScaleToPixels(int32_t value) noexcept {
+    // The scale factor is fixed at the platform's base of 96 dots per inch
+    // over itself: the process declares no DPI awareness.
+    constexpr int BaseDpi = 96;
+    return MulDiv(value, BaseDpi, BaseDpi);
+}
 
 CreatedControl CreateControlWindow(int64_t number, DWORD exStyle, const wchar_t* className, const wchar_t* text,
                                    DWORD style, int32_t x, int32_t y, int32_t width, int32_t height) noexcept {
@@ -91,7 +106,7 @@ HWND RegisterControl(int64_t number, ControlRecord* record, HWND window, const C
     record->previousProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
     SetWindowLongPtrW(window, GWLP_ID, static_cast<LONG_PTR>(number));
-    (void)SetPropW(window, L"KX_ID", reinterpret_cast<HANDLE>(static_cast<intptr_t>(number)));  // 0 reads as absent anyway
+    (void)SetPropW(window, ControlIdProperty, reinterpret_cast<HANDLE>(static_cast<intptr_t>(number)));  // 0 reads as absent anyway
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(ControlList().font), TRUE);
     return window;
 }
@@ -113,18 +128,12 @@ LRESULT ForwardToControl(HWND control, HWND parent, UINT message, WPARAM wParam,
     return record->kind->notify(record, parent, message, wParam, lParam);
 }
 
-void PostControlEvent(HWND control, int64_t data) noexcept {
+void RaiseControlEvent(HWND control, int64_t data) noexcept {
     const int64_t number = ControlNumberOf(control);
     if (number == -1) return;
     // The owning window is the nearest one, from the control upwards, that
     // carries a window number; without one the number reads as -1.
-    int64_t windowNumber = -1;
-    for (HWND w = control; w; w = GetParent(w)) {
-        if (const auto id = reinterpret_cast<intptr_t>(GetPropW(w, L"KX_WindowID"))) {
-            windowNumber = id - 1;
-            break;
-        }
-    }
+    const int64_t windowNumber = toolkit::FindNumberedWindow(control).number;
     toolkit::RaiseEvent(toolkit::ControlEvent, number, windowNumber, data, 0);
 }
 

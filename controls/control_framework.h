@@ -52,9 +52,16 @@ HWND SetControlContainer(HWND window) noexcept;
 [[nodiscard]] ControlRecord* ControlFromWindow(HWND window) noexcept;
 [[nodiscard]] int64_t ControlSlotCount() noexcept;
 void DestroyControl(int64_t number) noexcept;
-// A parent window's message from or about a control, offered to its kind.
+// A parent window's message from or about a control, offered to its kind;
+// NotHandled when the window is no control or its kind has no notify slot.
+// InitControls installs it, and SetControlContainer, as the toolkit's window
+// hooks.
 LRESULT ForwardToControl(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-void PostControlEvent(HWND control, int64_t data) noexcept;
+// Raises a ControlEvent for the control on the calling thread's queue, at
+// once (not posted): object = its number, window = the number of the window
+// it belongs to (-1 when none), data. Discarded while the thread suppresses
+// events; nothing for a window without a control number.
+void RaiseControlEvent(HWND control, int64_t data) noexcept;
 
 // Generic operations by number (a number without a control: "", 0, nothing).
 [[nodiscard]] std::wstring GetControlText(int64_t number);

@@ -1,6 +1,7 @@
 // The process-wide table of ControlRecords and the lookups into it.
 #include "controls/control_creation.h"
 #include "controls/control_framework.h"
+#include "controls/controls_state.h"
 #include "toolkit/object_registry.h"
 
 #include <new>
@@ -8,36 +9,37 @@
 namespace controls {
 namespace {
 
-// Created by InitControls and kept for the life of the process: the pumps may
-// read controls while the window goes away at shutdown.
-toolkit::ObjectRegistry* g_controlRegistry = nullptr;
+// Initial slot count and growth step.
+constexpr int64_t ControlSlotStep = 50;
 
 }  // namespace
 
-toolkit::ObjectRegistry* ControlRegistry() noexcept { return g_controlRegistry; }
+toolkit::ObjectRegistry* ControlRegistry() noexcept { return Controls().registry; }
 
 void CreateControlRegistry() noexcept {
-    if (g_controlRegistry) return;
-    // Initial slot count and growth step 50; reusing a number destroys the
-    // control that held it.
-    g_controlRegistry = new (std::nothrow) toolkit::ObjectRegistry(sizeof(ControlRecord), 50, DestroyControl);
+    ControlsState& state = Controls();
+    if (state.registry) return;
+    // Reusing a number destroys the control that held it. Never deleted: the
+    // window and its controls are destroyed after the controls' end step,
+    // and their clean-up still needs the table.
+    state.registry = new (std::nothrow) toolkit::ObjectRegistry(sizeof(ControlRecord), ControlSlotStep, DestroyControl);
 }
 
 ControlRecord* AllocateControlRecord(int64_t number) noexcept {
-    if (!g_controlRegistry) return nullptr;
-    return static_cast<ControlRecord*>(g_controlRegistry->Create(number));
+    toolkit::ObjectRegistry* registry = ControlRegistry();
+    return registry ? static_cast<ControlRecord*>(registry->Create(number)) : nullptr;
 }
 
 ControlRecord* FindControl(int64_t number) noexcept {
-    if (!g_controlRegistry) return nullptr;
+    toolkit::ObjectRegistry* registry = ControlRegistry();
     // The registry's Find takes its lock and treats a record whose window is
     // null as absent.
-    return static_cast<ControlRecord*>(g_controlRegistry->Find(number));
+    return registry ? static_cast<ControlRecord*>(registry->Find(number)) : nullptr;
 }
 
 ControlRecord* ControlFromWindow(HWND window) noexcept {
     if (!window) return nullptr;
-    const auto property = reinterpret_cast<intptr_t>(GetPropW(window, L"KX_ID"));
+    const auto property = reinterpret_cast<intptr_t>(GetPropW(window, ControlIdProperty));
     const LONG_PTR id = GetWindowLongPtrW(window, GWLP_ID);
     if (property != id) return nullptr;
     ControlRecord* record = FindControl(id);
@@ -47,7 +49,10 @@ ControlRecord* ControlFromWindow(HWND window) noexcept {
     return record;
 }
 
-int64_t ControlSlotCount() noexcept { return g_controlRegistry ? g_controlRegistry->SlotCount() : 0; }
+int64_t ControlSlotCount() noexcept {
+    toolkit::ObjectRegistry* registry = ControlRegistry();
+    return registry ? registry->SlotCount() : 0;
+}
 
 void DestroyControl(int64_t number) noexcept {
     ControlRecord* record = FindControl(number);

@@ -1,22 +1,19 @@
 // The operations that address a control by number, dispatched to the kind's
-// slots with the fallbacks every kind shares. They are called from the main
-// thread and from the output pumps; a number without a control does nothing.
+// slots with the fallbacks every kind shares; a number without a control
+// does nothing. The console calls them on the main thread, which owns the
+// controls. From another thread they still work: the platform carries each
+// window message over to the owning thread, which handles it inside its
+// event wait, and the call returns only then.
 #include "controls/control_creation.h"
 #include "controls/control_framework.h"
-#include "toolkit/event_queue.h"
+#include "toolkit/scoped.h"
 
 namespace controls {
 namespace {
 
-// Brackets a control change so the notifications it causes on this thread
-// raise no ControlEvent.
-class SuppressedEvents {
-public:
-    SuppressedEvents() noexcept { toolkit::SuppressEvents(); }
-    ~SuppressedEvents() { toolkit::ResumeEvents(); }
-    SuppressedEvents(const SuppressedEvents&) = delete;
-    SuppressedEvents& operator=(const SuppressedEvents&) = delete;
-};
+// Every change below runs suppressed, so the notifications it causes on the
+// calling thread raise no ControlEvent.
+using toolkit::SuppressedEvents;
 
 const wchar_t* OrEmpty(const wchar_t* text) noexcept { return text ? text : L""; }
 

@@ -9,9 +9,10 @@
 namespace controls {
 namespace {
 
-// WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX: an ampersand is shown, not
-// taken as a mnemonic.
-constexpr uint32_t LabelStyle = 0x50020080;
+constexpr int32_t LabelKindCode = 3;
+// SS_NOPREFIX: an ampersand is shown, not taken as a mnemonic.
+constexpr uint32_t LabelStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX;
+static_assert(LabelStyle == 0x50020080);
 constexpr uint32_t LabelFlags = 0;  // the labels of this system take no flags
 
 LRESULT LabelNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) noexcept {
@@ -21,7 +22,7 @@ LRESULT LabelNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LP
 
 const ControlKind& LabelKind() noexcept {
     static const ControlKind kind{
-        .kindCode = 3,
+        .kindCode = LabelKindCode,
         .notify = LabelNotify,            // colour replies
         .destroyHook = ReleaseBackBrush,  // releases backBrush
         .getState = nullptr,

@@ -5,24 +5,23 @@
 #include "controls/colour_replies.h"
 #include "controls/control_creation.h"
 #include "controls/control_fields.h"
+#include "controls/controls_state.h"
 #include "toolkit/event_codes.h"
 
 namespace controls {
 namespace {
 
-// WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL: lines
-// scroll sideways rather than wrap.
-constexpr uint32_t TextStyle = 0x50030080;
+constexpr int32_t TextKindCode = 2;
+// ES_AUTOHSCROLL: lines scroll sideways rather than wrap.
+constexpr uint32_t TextStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
+static_assert(TextStyle == 0x50030080);
 // Flag that turns the sunken client edge off.
 constexpr uint32_t NoClientEdgeFlag = 0x20000;
 
-// The "Edit" class procedure, saved at each creation (always the same value).
-WNDPROC EditClassProc = nullptr;
-
 LRESULT CALLBACK TextControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_SETFOCUS) PostControlEvent(window, ControlFocused);
-    if (message == WM_KILLFOCUS) PostControlEvent(window, ControlUnfocused);
-    return CallWindowProcW(EditClassProc, window, message, wParam, lParam);
+    if (message == WM_SETFOCUS) RaiseControlEvent(window, ControlFocused);
+    if (message == WM_KILLFOCUS) RaiseControlEvent(window, ControlUnfocused);
+    return CallWindowProcW(Controls().editClassProc, window, message, wParam, lParam);
 }
 
 LRESULT TextNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) noexcept {
@@ -38,7 +37,7 @@ LRESULT TextNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPA
 
 const ControlKind& TextKind() noexcept {
     static const ControlKind kind{
-        .kindCode = 2,
+        .kindCode = TextKindCode,
         .notify = TextNotify,             // colour replies
         .destroyHook = ReleaseBackBrush,  // releases backBrush
         .getState = nullptr,
@@ -63,7 +62,8 @@ HWND CreateTextControl(int64_t number, int32_t x, int32_t y, int32_t width, int3
     const DWORD style = flags | TextStyle;
     const CreatedControl made = CreateControlWindow(number, exStyle, L"Edit", text, style, x, y, width, height);
     if (!made.window) return nullptr;
-    EditClassProc = reinterpret_cast<WNDPROC>(
+    // Saved at every creation; every text control saves the same value.
+    Controls().editClassProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(made.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextControlProc)));
     BackColor(*made.record) = -1;
     FrontColor(*made.record) = -1;

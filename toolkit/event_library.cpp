@@ -5,6 +5,7 @@
 #include "toolkit/event_queue.h"
 #include "toolkit/event_state.h"
 #include "toolkit/toolkit_heap.h"
+#include "toolkit/toolkit_state.h"
 
 namespace toolkit {
 
@@ -19,18 +20,8 @@ struct PostedEvent {
     int64_t data;
 };
 
-struct EventLibraryState {
-    HWND postWindow;
-    UINT postMessage;  // "KX_PostEventMessage"
-};
-
-EventLibraryState& EventLibrary() noexcept {
-    static EventLibraryState state{};
-    return state;
-}
-
 LRESULT CALLBACK PostEventProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    const UINT postMessage = EventLibrary().postMessage;
+    const UINT postMessage = Toolkit().postMessage;
     if (postMessage != 0 && message == postMessage && lParam != 0) {
         auto* posted = reinterpret_cast<PostedEvent*>(lParam);
         RaiseEvent(posted->code, posted->object, posted->window, posted->data, DeliverAlways);
@@ -42,8 +33,7 @@ LRESULT CALLBACK PostEventProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }  // namespace
 
 void InitEventLibrary() noexcept {
-    EventLibraryState& state = EventLibrary();
-    (void)EventLock();  // built now rather than by the first event
+    ToolkitState& state = Toolkit();  // the heap and the event lock come with the block
     if (state.postWindow) return;
     const HINSTANCE module = GetModuleHandleW(nullptr);
     WNDCLASSW windowClass{};
@@ -60,14 +50,14 @@ void InitEventLibrary() noexcept {
 }
 
 void EndEventLibrary() noexcept {
-    EventLibraryState& state = EventLibrary();
+    ToolkitState& state = Toolkit();
     if (state.postWindow) DestroyWindow(state.postWindow);
     state.postWindow = nullptr;
     (void)UnregisterClassW(PostEventClass, GetModuleHandleW(nullptr));  // nothing to do if it fails
 }
 
 bool PostEvent(int32_t code, int64_t object, int64_t window, int64_t data) noexcept {
-    const EventLibraryState& state = EventLibrary();
+    const ToolkitState& state = Toolkit();
     if (!state.postWindow || state.postMessage == 0) return false;
     auto* posted = static_cast<PostedEvent*>(HeapAlloc(ToolkitHeap(), HEAP_ZERO_MEMORY, sizeof(PostedEvent)));
     if (!posted) return false;

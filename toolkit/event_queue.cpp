@@ -4,6 +4,7 @@
 
 #include "toolkit/event_codes.h"
 #include "toolkit/event_state.h"
+#include "toolkit/toolkit_state.h"
 
 namespace toolkit {
 
@@ -37,14 +38,9 @@ void DropMatching(Predicate drop) noexcept {
 
 EventThreadState& EventThread() noexcept { return t_events; }
 
-CriticalSection& EventLock() noexcept {
-    static CriticalSection lock;
-    return lock;
-}
-
 void RaiseEvent(int32_t code, int64_t object, int64_t window, int64_t data, uint32_t flags) noexcept {
     EventThreadState& state = EventThread();
-    Guard guard(EventLock());
+    Guard guard(Toolkit().eventLock);
     if (state.suppressDepth != 0 && !(flags & DeliverAlways)) return;
     // An event equal to the newest queued one merges into it, so bursts of
     // repaints or resizes do not grow the queue.
@@ -92,7 +88,7 @@ int32_t TakeNextEvent() noexcept {
     EventThreadState& state = EventThread();
     CurrentEvent& current = state.currentEvent;
     current.code = 0;
-    Guard guard(EventLock());
+    Guard guard(Toolkit().eventLock);
     current.data = -1;
     if (EventNode* node = state.queue.head) {
         current.code = node->code;

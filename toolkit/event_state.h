@@ -1,7 +1,7 @@
 #pragma once
-// The event library's state: the process-wide EventLock and, per thread, the
-// event queue with its node pool, the event last taken and the suppression
-// depth.
+// The event library's per-thread state: the event queue with its node pool,
+// the event last taken and the suppression depth. (The process-wide EventLock
+// is in the toolkit's state block.)
 
 #include "toolkit/scoped.h"
 
@@ -55,9 +55,6 @@ struct EventThreadState {
 
 // The calling thread's state, zero-filled on its first use.
 [[nodiscard]] EventThreadState& EventThread() noexcept;
-
-// Held while an event is raised and while one is taken.
-[[nodiscard]] CriticalSection& EventLock() noexcept;
 
 // Node pool: a free node (null when no memory is left), and its return.
 [[nodiscard]] EventNode* TakeNode(NodePool& pool) noexcept;

@@ -10,10 +10,11 @@ namespace toolkit {
 
 namespace {
 
-// Every input class plus posted messages (QS_ALLINPUT in its 0x4FF form and
-// QS_ALLPOSTMESSAGE); it includes sent messages, so a worker thread's change
-// of a control wakes the wait.
-constexpr DWORD WakeMask = 0x5FF;
+// Every input class plus posted messages. It includes sent messages, so a
+// message another thread sends to one of this thread's windows wakes the wait
+// and is handled inside it.
+constexpr DWORD WakeMask = QS_ALLINPUT | QS_ALLPOSTMESSAGE;
+static_assert(WakeMask == 0x5FF, "QS_ALLINPUT in its 0x4FF form (with raw input)");
 
 bool ModifierHeld() noexcept {
     return GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0;
@@ -23,12 +24,12 @@ HACCEL ActiveAcceleratorTable(HWND active) noexcept {
     if (!active) return nullptr;
     // A held modifier is a hint that the user works with the keyboard.
     if (ModifierHeld()) SetKeyboardCues(active, true);
-    const auto id = reinterpret_cast<intptr_t>(GetPropW(active, WindowIdProperty));
-    if (id == 0) return nullptr;
+    const int64_t number = WindowNumberOf(active);
+    if (number < 0) return nullptr;
     DWORD process = 0;
     (void)GetWindowThreadProcessId(active, &process);  // the thread id is not needed
     if (process != GetCurrentProcessId()) return nullptr;
-    const WindowRecord* record = FindWindowRecord(id - 1);
+    const WindowRecord* record = FindWindowRecord(number);
     return record ? record->acceleratorTable : nullptr;
 }
 

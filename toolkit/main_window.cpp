@@ -2,9 +2,10 @@
 // position, showing), the client-size queries and closing.
 #include "toolkit/main_window.h"
 
-#include "controls/control_framework.h"
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
+#include "toolkit/toolkit_state.h"
+#include "toolkit/window_hooks.h"
 #include "toolkit/window_record.h"
 
 #include <new>
@@ -15,25 +16,21 @@ namespace {
 
 constexpr int64_t WindowSlotStep = 16;
 
-// Flags that are the toolkit's own, and masks applied on the way to the
-// platform.
-constexpr uint32_t NoStyleBits = 0xEFFFFFFC;    // any bit here is a style (or ToolWindow)
-constexpr uint32_t ToolWindowMask = 0xDEFCFFFF;  // drops WS_MINIMIZE, WS_MAXIMIZE, both boxes
-constexpr uint32_t CreateMask = 0xFDFFFFF8;      // drops bits 0-2 and OpenInactive
-
-struct WindowLibraryState {
-    ObjectRegistry* registry;
-    HICON icon;
-    HCURSOR cursor;
-};
-
-WindowLibraryState& WindowLibrary() noexcept {
-    static WindowLibraryState state{};
-    return state;
-}
+// Masks applied to the flags word on the way to the platform, built from the
+// bits they keep out.
+// Any bit outside these is a style (or ToolWindow): flags without one get a caption.
+constexpr uint32_t NoStyleBits = ~(CenterOnScreen | CenterOnParent | OpenHidden);
+// A tool window is never minimized or maximized and has neither box.
+constexpr uint32_t ToolWindowMask = ~uint32_t{WS_MINIMIZE | WS_MAXIMIZE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX};
+// The toolkit's own low bits, not known to AdjustWindowRectEx.
+constexpr uint32_t ToolkitLowBits = CenterOnScreen | CenterOnParent | ToolWindow;
+// What CreateWindowExW gets: no toolkit bit (OpenHidden and NoControlContainer
+// are taken out before).
+constexpr uint32_t CreateMask = ~(ToolkitLowBits | OpenInactive);
+static_assert(NoStyleBits == 0xEFFFFFFC && ToolWindowMask == 0xDEFCFFFF && CreateMask == 0xFDFFFFF8);
 
 void RegisterWindowClass(const WindowClassName& name, HINSTANCE module) noexcept {
-    const WindowLibraryState& library = WindowLibrary();
+    const ToolkitState& library = Toolkit();
     WNDCLASSW windowClass{};
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = ClassWindowProc;
@@ -83,7 +80,7 @@ int ShowCommandFor(uint32_t style, bool inactive) noexcept {
 
 }  // namespace
 
-ObjectRegistry* WindowRegistry() noexcept { return WindowLibrary().registry; }
+ObjectRegistry* WindowRegistry() noexcept { return Toolkit().windowRegistry; }
 
 WindowRecord* FindWindowRecord(int64_t number) noexcept {
     ObjectRegistry* registry = WindowRegistry();
@@ -94,6 +91,17 @@ int64_t WindowNumberOf(HWND window) noexcept {
     const auto id = reinterpret_cast<intptr_t>(GetPropW(window, WindowIdProperty));
     return id == 0 ? -1 : static_cast<int64_t>(id) - 1;
 }
+
+NumberedWindow FindNumberedWindow(HWND window) noexcept {
+    for (HWND w = window; w; w = GetParent(w)) {
+        if (const int64_t number = WindowNumberOf(w); number >= 0) return NumberedWindow{number, w};
+    }
+    return NumberedWindow{-1, nullptr};
+}
+
+void SetWindowHooks(const WindowHooks& hooks) noexcept { Toolkit().hooks = hooks; }
+
+const WindowHooks& InstalledWindowHooks() noexcept { return Toolkit().hooks; }
 
 WindowClassName ClassNameFor(int64_t number) noexcept {
     WindowClassName name{};
@@ -118,9 +126,9 @@ WindowClassName ClassNameFor(int64_t number) noexcept {
 }
 
 void InitWindowLibrary() noexcept {
-    WindowLibraryState& library = WindowLibrary();
-    if (!library.registry) {
-        library.registry = new (std::nothrow) ObjectRegistry(sizeof(WindowRecord), WindowSlotStep, CloseNumberedWindow);
+    ToolkitState& library = Toolkit();
+    if (!library.windowRegistry) {
+        library.windowRegistry = new (std::nothrow) ObjectRegistry(sizeof(WindowRecord), WindowSlotStep, CloseNumberedWindow);
     }
     // Null when the program has no icon resource 1: the class then gets the
     // platform's default icon.
@@ -129,8 +137,8 @@ void InitWindowLibrary() noexcept {
 }
 
 void EndWindowLibrary() noexcept {
-    WindowLibraryState& library = WindowLibrary();
-    if (library.registry) library.registry->ReleaseAll();
+    ToolkitState& library = Toolkit();
+    if (library.windowRegistry) library.windowRegistry->ReleaseAll();
     if (library.icon) DestroyIcon(library.icon);
     library.icon = nullptr;
 }
@@ -165,7 +173,7 @@ HWND OpenMainWindow(int64_t number, int32_t x, int32_t y, int32_t width, int32_t
     // The size given is the client size; the window is as much larger as
     // its frame needs.
     RECT outer{0, 0, width, height};
-    AdjustWindowRectEx(&outer, style & ~uint32_t{7}, FALSE, extendedStyle);
+    AdjustWindowRectEx(&outer, style & ~ToolkitLowBits, FALSE, extendedStyle);
     const int32_t outerWidth = outer.right - outer.left;
     const int32_t outerHeight = outer.bottom - outer.top;
 
@@ -193,7 +201,9 @@ HWND OpenMainWindow(int64_t number, int32_t x, int32_t y, int32_t width, int32_t
     record->minMaxState = (style & (WS_MINIMIZE | WS_MAXIMIZE)) ? 1 : 0;
     InstallDefaultShortcuts(*record);
 
-    if (!noContainer) (void)controls::SetControlContainer(window);  // the previous container is not needed
+    // The previous container is not needed.
+    if (const auto takeControls = InstalledWindowHooks().setControlContainer; takeControls && !noContainer)
+        (void)takeControls(window);
     record->openCompleted = 1;
     return window;
 }

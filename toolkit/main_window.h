@@ -1,5 +1,6 @@
 #pragma once
-// Numbered top-level windows: opening, client size, closing.
+// Numbered top-level windows: opening, client size, closing, and the
+// window number that a window or any of its children leads to.
 
 #include <windows.h>
 
@@ -20,5 +21,16 @@ void CloseNumberedWindow(int64_t number) noexcept;
 // the thread's focus while `window` is the active window, otherwise the one
 // it gives the focus back to when it is activated again (null if none).
 [[nodiscard]] HWND FocusInside(HWND window) noexcept;
+
+// The number a window carries in "KX_WindowID" (number + 1), or -1.
+[[nodiscard]] int64_t WindowNumberOf(HWND window) noexcept;
+
+// The nearest window, from `window` up through its parents, that carries a
+// number, and that number; {-1, null} when none does.
+struct NumberedWindow {
+    int64_t number;
+    HWND window;
+};
+[[nodiscard]] NumberedWindow FindNumberedWindow(HWND window) noexcept;
 
 }  // namespace toolkit

@@ -1,10 +1,14 @@
 #pragma once
 // Small owners for Win32 resources: a move-only handle wrapper whose traits
-// say which value means "none", and a critical section with a scoped guard
-// (std::mutex depends on the MinGW thread model; this does not).
+// say which value means "none", a critical section, one scoped guard for it
+// and for slim reader/writer locks (std::mutex depends on the MinGW thread
+// model; these do not), a scoped event suppression, and process-wide state
+// that is never destroyed. Nothing here needs more than the platform's
+// headers, so every folder may use it.
 
 #include <windows.h>
 
+#include <new>
 #include <utility>
 
 namespace toolkit {
@@ -54,6 +58,14 @@ struct FileHandleTraits {
 };
 using UniqueFile = Unique<FileHandleTraits>;
 
+// Libraries loaded for a lookup and let go of afterwards.
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type None() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { (void)FreeLibrary(h); }  // the process keeps its own references
+};
+using UniqueModule = Unique<ModuleTraits>;
+
 class CriticalSection {
     CRITICAL_SECTION cs_;
 
@@ -66,14 +78,59 @@ public:
     void Leave() noexcept { LeaveCriticalSection(&cs_); }
 };
 
+// How a guard takes and gives back each kind of lock. A slim reader/writer
+// lock is taken exclusively; the lock stays a plain SRWLOCK so that it can
+// also be handed to SleepConditionVariableSRW.
+template <class Lock>
+struct LockTraits;
+
+template <>
+struct LockTraits<CriticalSection> {
+    static void Enter(CriticalSection& lock) noexcept { lock.Enter(); }
+    static void Leave(CriticalSection& lock) noexcept { lock.Leave(); }
+};
+
+template <>
+struct LockTraits<SRWLOCK> {
+    static void Enter(SRWLOCK& lock) noexcept { AcquireSRWLockExclusive(&lock); }
+    static void Leave(SRWLOCK& lock) noexcept { ReleaseSRWLockExclusive(&lock); }
+};
+
+// Holds a lock for its scope: `Guard guard(lock);` for either kind.
+template <class Lock>
 class Guard {
-    CriticalSection& cs_;
+    Lock& lock_;
 
 public:
-    explicit Guard(CriticalSection& cs) noexcept : cs_(cs) { cs_.Enter(); }
-    ~Guard() { cs_.Leave(); }
+    explicit Guard(Lock& lock) noexcept : lock_(lock) { LockTraits<Lock>::Enter(lock_); }
+    ~Guard() { LockTraits<Lock>::Leave(lock_); }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 };
+
+// The event library's suppression (toolkit/event_queue.h); only callers of
+// SuppressedEvents need the toolkit library.
+void SuppressEvents() noexcept;
+void ResumeEvents() noexcept;
+
+// Brackets a change the calling thread makes to a control, so that the
+// notifications the change causes on this thread raise no ControlEvent.
+class SuppressedEvents {
+public:
+    SuppressedEvents() noexcept { SuppressEvents(); }
+    ~SuppressedEvents() { ResumeEvents(); }
+    SuppressedEvents(const SuppressedEvents&) = delete;
+    SuppressedEvents& operator=(const SuppressedEvents&) = delete;
+};
+
+// One process-wide object of type T, built on first use (not by a static
+// constructor) and never destroyed: worker threads may still be using it
+// while the process exits.
+template <class T>
+T& ProcessWide() noexcept {
+    alignas(T) static unsigned char storage[sizeof(T)];
+    static T* const object = new (storage) T();
+    return *object;
+}
 
 }  // namespace toolkit

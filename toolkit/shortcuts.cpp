@@ -14,6 +14,8 @@ constexpr BYTE BaseFlags = FVIRTKEY | FNOINVERT;
 constexpr uint32_t ShiftBit = 0x10000;
 constexpr uint32_t ControlBit = 0x20000;
 constexpr uint32_t AltBit = 0x40000;
+constexpr uint32_t VirtualKeyBits = 0xFFFF;  // bits 0-15 of the key argument
+constexpr uint32_t ItemBits = 0xFFFF;        // an accelerator's command is 16 bits
 
 BYTE FlagsFor(uint32_t key) noexcept {
     BYTE flags = BaseFlags;
@@ -57,8 +59,8 @@ HACCEL AddShortcut(int64_t window, uint32_t key, uint32_t item) noexcept {
     WindowRecord* record = FindWindowRecord(window);
     if (!record) return nullptr;
     const BYTE flags = FlagsFor(key);
-    const auto virtualKey = static_cast<WORD>(key & 0xFFFF);
-    const auto command = static_cast<WORD>(item & 0xFFFF);
+    const auto virtualKey = static_cast<WORD>(key & VirtualKeyBits);
+    const auto command = static_cast<WORD>(item & ItemBits);
 
     // The same key with the same modifiers keeps its entry and changes item.
     for (int32_t i = 0; i < record->shortcutCount; ++i) {

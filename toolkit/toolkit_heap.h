@@ -6,7 +6,8 @@
 
 namespace toolkit {
 
-// Created on first use; the process heap stands in if it cannot be created.
+// Part of the toolkit's state block; the process heap stands in if the
+// private heap could not be created.
 [[nodiscard]] HANDLE ToolkitHeap() noexcept;
 
 }  // namespace toolkit

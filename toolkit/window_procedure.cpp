@@ -1,9 +1,9 @@
 // The class window procedure of numbered windows: platform messages become
 // toolkit events; what a handler leaves alone goes to DefWindowProcW.
-#include "controls/control_framework.h"
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/shortcuts.h"
+#include "toolkit/window_hooks.h"
 #include "toolkit/window_record.h"
 
 namespace toolkit {
@@ -19,11 +19,15 @@ struct Target {
 };
 
 Target FindTarget(HWND window) noexcept {
-    for (HWND w = window; w; w = GetParent(w)) {
-        const int64_t number = WindowNumberOf(w);
-        if (number >= 0) return Target{number, w, FindWindowRecord(number)};
-    }
-    return Target{-1, nullptr, nullptr};
+    const NumberedWindow numbered = FindNumberedWindow(window);
+    return Target{numbered.number, numbered.window, numbered.number >= 0 ? FindWindowRecord(numbered.number) : nullptr};
+}
+
+// A message from or about a control goes to the control's own handler first,
+// through the hook its library installed.
+LRESULT OfferToControl(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    const auto forward = InstalledWindowHooks().forwardToControl;
+    return forward ? forward(control, parent, message, wParam, lParam) : NotHandled;
 }
 
 void Raise(int32_t code, const Target& t, int64_t object = 0) noexcept { RaiseEvent(code, object, t.number, 0, 0); }
@@ -39,7 +43,7 @@ LRESULT OnClose(const Target& t, HWND window) noexcept {
 LRESULT OnCommand(const Target& t, HWND window, WPARAM wParam, LPARAM lParam) noexcept {
     if (lParam != 0) {
         const auto control = reinterpret_cast<HWND>(lParam);
-        if (controls::ForwardToControl(control, window, WM_COMMAND, wParam, lParam) != NotHandled) return 0;
+        if (OfferToControl(control, window, WM_COMMAND, wParam, lParam) != NotHandled) return 0;
         RaiseEvent(ControlEvent, GetWindowLongPtrW(control, GWLP_ID), t.number, HIWORD(wParam), 0);
         return 0;
     }
@@ -125,13 +129,13 @@ LRESULT OnGetMinMaxInfo(const Target& t) noexcept { return t.record ? 0 : NotHan
 LRESULT OnNotify(HWND window, WPARAM wParam, LPARAM lParam) noexcept {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (!header) return NotHandled;
-    return controls::ForwardToControl(header->hwndFrom, window, WM_NOTIFY, wParam, lParam);
+    return OfferToControl(header->hwndFrom, window, WM_NOTIFY, wParam, lParam);
 }
 
 // Scroll and colour messages name their control in lParam.
 LRESULT OnControlMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (lParam == 0) return NotHandled;
-    return controls::ForwardToControl(reinterpret_cast<HWND>(lParam), window, message, wParam, lParam);
+    return OfferToControl(reinterpret_cast<HWND>(lParam), window, message, wParam, lParam);
 }
 
 LRESULT OnMouse(const Target& t, int32_t code) noexcept {

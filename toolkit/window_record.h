@@ -2,6 +2,7 @@
 // The record behind each numbered top-level window, its registry, and the
 // helpers that the window, the event wait and the shortcuts share.
 
+#include "toolkit/main_window.h"
 #include "toolkit/object_registry.h"
 
 #include <windows.h>
@@ -26,8 +27,6 @@ struct WindowRecord {
 [[nodiscard]] ObjectRegistry* WindowRegistry() noexcept;
 // The live record of a window number, or null.
 [[nodiscard]] WindowRecord* FindWindowRecord(int64_t number) noexcept;
-// The number a window carries in "KX_WindowID", or -1.
-[[nodiscard]] int64_t WindowNumberOf(HWND window) noexcept;
 
 // The class name of a window number: "WindowClass_<number>".
 struct WindowClassName {

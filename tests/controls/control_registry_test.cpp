@@ -9,6 +9,7 @@
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/main_window.h"
+#include "toolkit/window_hooks.h"
 
 #include <atomic>
 
@@ -18,6 +19,12 @@ namespace {
 using controls::ControlSlotCount;
 using controls::FindControl;
 using controls::GetControlText;
+
+TEST(InitControls, InstallsTheToolkitsWindowHooks) {
+    const toolkit::WindowHooks& hooks = toolkit::InstalledWindowHooks();
+    EXPECT_EQ(hooks.forwardToControl, &controls::ForwardToControl);
+    EXPECT_EQ(hooks.setControlContainer, &controls::SetControlContainer);
+}
 
 // Every other test uses numbers below 50, so the table is still at its
 // initial size here whatever order the tests run in.
@@ -72,9 +79,9 @@ TEST_F(ControlWindowTest, ReusedNumberDropsQueuedEventsOfThatNumberOnly) {
     ASSERT_NE(old, nullptr);
     ASSERT_NE(other, nullptr);
     (void)DrainEvents();
-    controls::PostControlEvent(old, controls::ControlChanged);
-    controls::PostControlEvent(other, controls::ControlChanged);
-    controls::PostControlEvent(old, controls::ControlFocused);
+    controls::RaiseControlEvent(old, controls::ControlChanged);
+    controls::RaiseControlEvent(other, controls::ControlChanged);
+    controls::RaiseControlEvent(old, controls::ControlFocused);
 
     ASSERT_NE(controls::CreateLabelControl(6, 0, 60, 100, 20, L"new"), nullptr);
     const std::vector<TakenEvent> events = DrainEvents();

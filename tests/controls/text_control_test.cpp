@@ -173,6 +173,22 @@ TEST_F(ColourReplyTest, TextColourAloneUsesKindsSystemBackground) {
     controls::FrontColor(*text) = -1;
 }
 
+TEST_F(ColourReplyTest, ParentWindowHandsColourMessagesToTheKind) {
+    // The whole road: the window procedure offers the message through the
+    // hook InitControls installed, and the kind's reply comes back.
+    controls::ControlRecord* text = controls::FindControl(Text);
+    controls::BackColor(*text) = RGB(1, 2, 3);
+    controls::BackBrush(*text) = reinterpret_cast<intptr_t>(brush_);
+    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)),
+              reinterpret_cast<LRESULT>(brush_));
+    EXPECT_EQ(GetBkColor(dc_), RGB(1, 2, 3));
+    controls::BackColor(*text) = -1;
+    controls::BackBrush(*text) = 0;  // the brush is the fixture's
+    // Default colours: the kind leaves it to the platform's default reply.
+    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)),
+              DefWindowProcW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)));
+}
+
 TEST_F(ColourReplyTest, BackColourRepliesRecordsBrush) {
     controls::ControlRecord* text = controls::FindControl(Text);
     controls::BackColor(*text) = RGB(1, 2, 3);

@@ -103,7 +103,8 @@ TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
     EXPECT_STREQ(title, L"test");
     EXPECT_EQ(GetClassLongPtrW(window, GCL_STYLE), static_cast<ULONG_PTR>(CS_DBLCLKS));
     EXPECT_EQ(GetClassLongPtrW(window, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
-    EXPECT_EQ(controls::SetControlContainer(nullptr), window) << "the new window takes new controls";
+    ASSERT_FALSE(Hooks().containers.empty());
+    EXPECT_EQ(Hooks().containers.back(), window) << "the new window takes new controls";
 }
 
 TEST_F(MainWindowTest, OpeningRaisesActivationButNoSizeOrMoveEvents) {
@@ -252,7 +253,8 @@ TEST_F(MainWindowTest, OpenInactiveDoesNotActivateAndNoControlContainerKeepsTheC
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(IsWindowVisible(second));
     EXPECT_EQ(GetActiveWindow(), first);
-    EXPECT_EQ(controls::SetControlContainer(nullptr), first);
+    ASSERT_FALSE(Hooks().containers.empty());
+    EXPECT_EQ(Hooks().containers.back(), first);
     EXPECT_EQ(StyleOf(second) & 0x0000000F, 0u) << "toolkit bits never reach the platform";
 }
 
@@ -407,12 +409,22 @@ TEST_F(MainWindowTest, MessageTableRaisesTheRightEvents) {
     EXPECT_TRUE(QueuedEvents().empty());
 }
 
-TEST_F(MainWindowTest, CommandFromAControlBecomesAControlEvent) {
-    const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"control", 0);
-    ASSERT_NE(window, nullptr);
-    const HWND edit = MakeEdit(window, 0, 55);
-    ASSERT_NE(edit, nullptr);
-    (void)TakeEvents(20);
+// Window 2 with one plain edit child, identifier 55, and its opening events taken.
+class ControlMessageTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        window = OpenMainWindow(2, 10, 10, 300, 200, L"control", 0);
+        ASSERT_NE(window, nullptr);
+        edit = MakeEdit(window, 0, 55);
+        ASSERT_NE(edit, nullptr);
+        (void)TakeEvents(20);
+    }
+    HWND window = nullptr;
+    HWND edit = nullptr;
+};
+
+TEST_F(ControlMessageTest, CommandFromAControlBecomesAControlEvent) {
     EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(55, EN_SETFOCUS), reinterpret_cast<LPARAM>(edit)), 0);
     EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 55, 2, EN_SETFOCUS}}));
     // A real notification: the edit control reports its change.
@@ -420,6 +432,81 @@ TEST_F(MainWindowTest, CommandFromAControlBecomesAControlEvent) {
     const std::vector<Event> events = QueuedEvents();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back(), (Event{ControlEvent, 55, 2, EN_CHANGE}));
+}
+
+TEST_F(ControlMessageTest, ControlMessagesAreOfferedToTheControlHookFirst) {
+    HookLog& hooks = Hooks();
+    const auto control = reinterpret_cast<LPARAM>(edit);
+    NMHDR header{edit, 55, 1};
+    const auto notify = reinterpret_cast<LPARAM>(&header);
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT handledReply;  // what the window answers when the hook handles it
+    };
+    constexpr LRESULT Answer = 1234;
+    const Case cases[] = {
+        {WM_COMMAND, MAKEWPARAM(55, EN_CHANGE), control, 0},  // handled: no ControlEvent, reply 0
+        {WM_NOTIFY, 55, notify, Answer},
+        {WM_HSCROLL, SB_LINEDOWN, control, Answer},
+        {WM_VSCROLL, SB_LINEUP, control, Answer},
+        {WM_CTLCOLOREDIT, 0, control, Answer},
+        {WM_CTLCOLORLISTBOX, 0, control, Answer},
+        {WM_CTLCOLORBTN, 0, control, Answer},
+        {WM_CTLCOLORSTATIC, 0, control, Answer},
+    };
+    hooks.reply = Answer;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        hooks.offers.clear();
+        EXPECT_EQ(SendMessageW(window, c.message, c.wParam, c.lParam), c.handledReply);
+        ASSERT_EQ(hooks.offers.size(), 1u);
+        const HookLog::Offer& offer = hooks.offers.front();
+        EXPECT_EQ(offer.control, edit);
+        EXPECT_EQ(offer.parent, window);
+        EXPECT_EQ(offer.message, c.message);
+        EXPECT_EQ(offer.wParam, c.wParam);
+        EXPECT_EQ(offer.lParam, c.lParam);
+        EXPECT_TRUE(QueuedEvents().empty());
+    }
+    hooks.reply = NotHandled;
+    // Left alone by the hook, a command becomes a ControlEvent and a colour
+    // message gets the platform's default reply.
+    hooks.offers.clear();
+    EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(55, EN_CHANGE), control), 0);
+    EXPECT_EQ(hooks.offers.size(), 1u);
+    EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 55, 2, EN_CHANGE}}));
+    HDC dc = GetDC(window);
+    EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), control),
+              DefWindowProcW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), control));
+    // The dialog and scroll-bar colour messages are not a control's business.
+    hooks.offers.clear();
+    (void)SendMessageW(window, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), control);  // default reply
+    (void)SendMessageW(window, WM_CTLCOLORSCROLLBAR, reinterpret_cast<WPARAM>(dc), control);  // default reply
+    ReleaseDC(window, dc);
+    EXPECT_TRUE(hooks.offers.empty());
+}
+
+TEST_F(MainWindowTest, WithoutHooksControlMessagesAreNotHandledAndNoContainerIsSet) {
+    SetWindowHooks(WindowHooks{});
+    HookLog& hooks = Hooks();
+    hooks.offers.clear();
+    hooks.containers.clear();
+    const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"bare", 0);
+    const HWND edit = window ? MakeEdit(window, 0, 56) : nullptr;
+    (void)TakeEvents(20);
+    if (window && edit) {
+        EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(56, EN_CHANGE), reinterpret_cast<LPARAM>(edit)), 0);
+        EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 56, 2, EN_CHANGE}}));
+        NMHDR header{edit, 56, 1};
+        EXPECT_EQ(SendMessageW(window, WM_NOTIFY, 56, reinterpret_cast<LPARAM>(&header)), 0) << "default reply";
+    }
+    EXPECT_TRUE(hooks.offers.empty());
+    EXPECT_TRUE(hooks.containers.empty());
+    SetWindowHooks(RecordingHooks);
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(edit, nullptr);
 }
 
 TEST_F(MainWindowTest, SysColorChangeReachesEveryDescendant) {

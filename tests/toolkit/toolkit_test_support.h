@@ -1,13 +1,14 @@
 #pragma once
-// Shared by the toolkit's tests: library start-up, pumping the real event
-// wait with a deadline, reading the events taken, real key input, a worker
-// thread, and recording what a window receives.
+// Shared by the toolkit's tests: library start-up, a stand-in for the
+// controls library behind the window hooks, pumping the real event wait with
+// a deadline, reading the events taken, real key input, a worker thread, and
+// recording what a window receives.
 
-#include "controls/control_framework.h"
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/event_state.h"
 #include "toolkit/main_window.h"
+#include "toolkit/window_hooks.h"
 
 #include <gtest/gtest.h>
 
@@ -18,17 +19,54 @@
 
 namespace toolkit_test {
 
-// The libraries in the program's start-up order (events, windows, controls)
-// and shutdown order.
+// What the toolkit handed to the window hooks, and the reply the control
+// hook gives (NotHandled unless a test sets another).
+struct HookLog {
+    struct Offer {
+        HWND control;
+        HWND parent;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    std::vector<Offer> offers;
+    LRESULT reply = toolkit::NotHandled;
+    std::vector<HWND> containers;  // every window made the container, in order
+};
+
+inline HookLog& Hooks() {
+    static HookLog log;
+    return log;
+}
+
+inline LRESULT RecordOffer(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    Hooks().offers.push_back({control, parent, message, wParam, lParam});
+    return Hooks().reply;
+}
+
+inline HWND RecordContainer(HWND window) noexcept {
+    std::vector<HWND>& containers = Hooks().containers;
+    const HWND previous = containers.empty() ? nullptr : containers.back();
+    containers.push_back(window);
+    return previous;
+}
+
+inline const toolkit::WindowHooks RecordingHooks{
+    .forwardToControl = RecordOffer,
+    .setControlContainer = RecordContainer,
+};
+
+// The libraries in the program's start-up order (events, then windows) and
+// shutdown order, with recording hooks where the controls library would put
+// its own.
 class ToolkitEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         toolkit::InitEventLibrary();
         toolkit::InitWindowLibrary();
-        controls::InitControls();
+        toolkit::SetWindowHooks(RecordingHooks);
     }
     void TearDown() override {
-        controls::EndControls();
         toolkit::EndWindowLibrary();
         toolkit::EndEventLibrary();
     }

@@ -1,0 +1,2 @@
+// Must not compile: the toolkit sees nothing of app/.
+#include "app/console_window.h"

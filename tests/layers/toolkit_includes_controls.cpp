@@ -1,0 +1,2 @@
+// Must not compile: the toolkit sees nothing of controls/.
+#include "controls/control_framework.h"
