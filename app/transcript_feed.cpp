@@ -1,6 +1,7 @@
 #include "app/transcript_feed.h"
 
 #include "app/transcript_view.h"
+#include "toolkit/scoped.h"
 
 namespace app {
 namespace {
@@ -9,16 +10,6 @@ constexpr UINT WakeMessage = WM_APP + 1;
 constexpr wchar_t WakeClass[] = L"WslConsoleTranscriptFeed";
 // How often a waiting pump asks again for a wake-up that could not be posted.
 constexpr DWORD RetryWakeMs = 50;
-
-class ExclusiveLock {
-    SRWLOCK& lock_;
-
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-};
 
 // Where the part of `text` appended next, from `from` on, ends: everything
 // when it is small enough, else at the start of a piece ("\r\n"), and never
@@ -40,7 +31,7 @@ bool TranscriptFeed::Attach(HWND transcript, HWND wakeParent) noexcept {
     if (!transcript) {
         // Nothing to show the text in: what is handed over counts as shown.
         {
-            ExclusiveLock guard(lock_);
+            toolkit::Guard guard(lock_);
             noTranscript_ = true;
             pending_.clear();
             pendingMarks_.clear();
@@ -57,7 +48,7 @@ bool TranscriptFeed::Attach(HWND transcript, HWND wakeParent) noexcept {
     HWND window = CreateWindowExW(0, WakeClass, L"", wakeParent == HWND_MESSAGE ? 0 : WS_CHILD, 0, 0, 0, 0,
                                   wakeParent, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (window) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ExclusiveLock guard(lock_);
+    toolkit::Guard guard(lock_);
     wakeWindow_ = window;
     transcript_ = transcript;
     if (!pending_.empty()) RequestWakeLocked();
@@ -71,7 +62,7 @@ void TranscriptFeed::RequestWakeLocked() noexcept {
 }
 
 uint64_t TranscriptFeed::Hand(std::wstring_view text) {
-    ExclusiveLock guard(lock_);
+    toolkit::Guard guard(lock_);
     if (closed_) return handed_;
     ++handed_;
     if (noTranscript_) {
@@ -85,12 +76,12 @@ uint64_t TranscriptFeed::Hand(std::wstring_view text) {
 }
 
 bool TranscriptFeed::IsShown(uint64_t ticket) noexcept {
-    ExclusiveLock guard(lock_);
+    toolkit::Guard guard(lock_);
     return shown_ >= ticket;
 }
 
 bool TranscriptFeed::WaitShown(uint64_t ticket) noexcept {
-    ExclusiveLock guard(lock_);
+    toolkit::Guard guard(lock_);
     while (!closed_ && shown_ < ticket) {
         if (!SleepConditionVariableSRW(&shownChanged_, &lock_, RetryWakeMs, 0)) RequestWakeLocked();
     }
@@ -98,7 +89,7 @@ bool TranscriptFeed::WaitShown(uint64_t ticket) noexcept {
 }
 
 size_t TranscriptFeed::UnshownChars() noexcept {
-    ExclusiveLock guard(lock_);
+    toolkit::Guard guard(lock_);
     return pending_.size() + (batch_.size() - batchAt_);
 }
 
@@ -107,7 +98,7 @@ void TranscriptFeed::Deliver() noexcept {
     size_t from = 0;
     size_t end = 0;
     {
-        ExclusiveLock guard(lock_);
+        toolkit::Guard guard(lock_);
         wakePending_ = false;
         if (closed_) return;
         if (batchAt_ == batch_.size()) {
@@ -126,7 +117,7 @@ void TranscriptFeed::Deliver() noexcept {
     // batch_ changes only on this thread, so it is read without the lock.
     AppendToTranscript(transcript, std::wstring_view(batch_).substr(from, end - from));
     {
-        ExclusiveLock guard(lock_);
+        toolkit::Guard guard(lock_);
         if (closed_) return;
         batchAt_ = end;
         while (!batchMarks_.empty() && batchMarks_.front().end <= end) {
@@ -145,7 +136,7 @@ void TranscriptFeed::Deliver() noexcept {
 
 void TranscriptFeed::Poll() noexcept {
     {
-        ExclusiveLock guard(lock_);
+        toolkit::Guard guard(lock_);
         if (wakeWindow_ || !transcript_ || (pending_.empty() && batchAt_ == batch_.size())) return;
     }
     Deliver();
@@ -154,7 +145,7 @@ void TranscriptFeed::Poll() noexcept {
 void TranscriptFeed::Close() noexcept {
     HWND window = nullptr;
     {
-        ExclusiveLock guard(lock_);
+        toolkit::Guard guard(lock_);
         closed_ = true;
         pending_.clear();
         pendingMarks_.clear();

@@ -1,7 +1,7 @@
 #include "app/transcript_view.h"
 
-#include "toolkit/event_queue.h"
 #include "toolkit/main_window.h"
+#include "toolkit/scoped.h"
 
 #include <cstdint>
 #include <string>
@@ -102,7 +102,7 @@ void AppendToTranscript(HWND edit, std::wstring_view text) noexcept {
                          !(static_cast<LRESULT>(selStart) == length && static_cast<LRESULT>(selEnd) == length);
 
     // The change notifications of our own append are no user events.
-    toolkit::SuppressEvents();
+    const toolkit::SuppressedEvents suppressed;
     if (reading) {
         SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
         const ReadingPlace place = PlaceOf(edit);
@@ -120,7 +120,6 @@ void AppendToTranscript(HWND edit, std::wstring_view text) noexcept {
         SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
         SendMessageW(edit, EM_SCROLLCARET, 0, 0);
     }
-    toolkit::ResumeEvents();
 }
 
 }  // namespace app

@@ -104,20 +104,27 @@ TEST(StreamLines, AnUnfinishedLineWaitsForItsEnd) {
     }
 }
 
-TEST(TakeCompleteLines, EachLineGainsCrLfInFrontAndKeepsItsOwnEnd) {
-    std::wstring pending = L"one\ntwo\r\nthr";
-    std::wstring appended;
-    EXPECT_EQ(app::TakeCompleteLines(pending, appended), 2u);
-    EXPECT_EQ(appended, L"\r\none\n\r\ntwo\r\n");
-    EXPECT_EQ(pending, L"thr");
-}
-
-TEST(TakeCompleteLines, UnfinishedLineStaysPending) {
-    std::wstring pending = L"prompt$ ";
-    std::wstring appended;
-    EXPECT_EQ(app::TakeCompleteLines(pending, appended), 0u);
-    EXPECT_EQ(appended, L"");
-    EXPECT_EQ(pending, L"prompt$ ");
+// Each complete line gains "\r\n" in front and keeps its own end; an
+// unfinished line stays pending.
+TEST(TakeCompleteLines, TakesCompleteLinesAndLeavesTheUnfinishedOne) {
+    struct Case {
+        const wchar_t* pending;
+        size_t lines;
+        const wchar_t* appended;
+        const wchar_t* left;
+    };
+    const Case cases[] = {
+        {L"one\ntwo\r\nthr", 2, L"\r\none\n\r\ntwo\r\n", L"thr"},
+        {L"prompt$ ", 0, L"", L"prompt$ "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "pending: " << testing::PrintToString(std::wstring(c.pending)));
+        std::wstring pending = c.pending;
+        std::wstring appended;
+        EXPECT_EQ(app::TakeCompleteLines(pending, appended), c.lines);
+        EXPECT_EQ(appended, c.appended);
+        EXPECT_EQ(pending, c.left);
+    }
 }
 
 }  // namespace
