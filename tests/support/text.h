@@ -1,0 +1,21 @@
+#pragma once
+// Text as the tests handle it: UTF-8 and UTF-16 both ways, bytes as hex
+// digits for helper programs' parameters, and the path of a program built
+// beside the running test.
+
+#include <string>
+#include <string_view>
+
+namespace support {
+
+std::string Utf8(std::wstring_view text);
+// Ill-formed bytes become U+FFFD, as the platform's conversion makes them.
+std::wstring Wide(std::string_view utf8);
+
+// Two lowercase hex digits a byte.
+std::wstring Hex(std::string_view bytes);
+
+// `name` in the folder of the running test program.
+std::wstring BesideTest(std::wstring_view name);
+
+}  // namespace support
