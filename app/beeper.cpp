@@ -1,17 +1,14 @@
 #include "app/beeper.h"
 
-#include <atomic>
+#include "app/console_state.h"
 
 namespace app {
-namespace {
-std::atomic<BeepFunction> g_beep{nullptr};
-}
 
 void ConsoleBeep(DWORD frequency, DWORD duration) noexcept {
-    const BeepFunction beep = g_beep.load();
+    const BeepFunction beep = Console().beep.load();
     (void)(beep ? beep : &::Beep)(frequency, duration);  // a failed beep changes nothing
 }
 
-void SetBeepFunction(BeepFunction beep) noexcept { g_beep.store(beep); }
+void SetBeepFunction(BeepFunction beep) noexcept { Console().beep.store(beep); }
 
 }  // namespace app

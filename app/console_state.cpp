@@ -1,11 +1,9 @@
 #include "app/console_state.h"
 
+#include "toolkit/scoped.h"
+
 namespace app {
 
-ConsoleState& Console() noexcept {
-    // Deliberately never freed: threads that outlive the main loop read it.
-    static ConsoleState* const state = new ConsoleState;
-    return *state;
-}
+ConsoleState& Console() noexcept { return toolkit::ProcessWide<ConsoleState>(); }
 
 }  // namespace app

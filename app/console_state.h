@@ -1,8 +1,16 @@
 #pragma once
-// The console's process-wide state. It is never destroyed: the pumps and the
-// writer thread may still read it while the process ends.
+// The console's process-wide state, in one block. It is built on first use
+// (InitThreadRegistry, in start-up order) and never destroyed: the pumps and
+// the writer thread may still read it while the process ends.
 
+#include "app/beeper.h"
+#include "app/output_pumps.h"
+#include "app/shell_writer.h"
+#include "app/transcript_feed.h"
+#include "app/worker_threads.h"
 #include "channel/child_launch.h"
+
+#include <windows.h>
 
 #include <atomic>
 #include <cstdint>
@@ -10,25 +18,33 @@
 
 namespace app {
 
-// Window and control numbers.
-inline constexpr int64_t MainWindow = 0;
-inline constexpr int64_t OutputView = 0;
-inline constexpr int64_t CommandBox = 1;
-inline constexpr int64_t OutLabel = 2;
-inline constexpr int64_t CommandLabel = 3;
-
-// Shortcut items of window 0.
-inline constexpr uint32_t ReturnItem = 0;
-inline constexpr uint32_t EscapeItem = 1;
-
 struct ConsoleState {
     channel::ChildProcess* shellChild = nullptr;  // written once, before the pumps start
     std::atomic<int64_t> shellRunning{0};         // set once by the main thread, cleared once by a pump
     std::wstring startupCommand;                  // main thread only
     int64_t clientWidth = 0;                      // measured once, right after the window opens
     int64_t clientHeight = 0;
+
+    // The shell's output on its way to the transcript; pumps may outlive the
+    // main loop and still hand text over (Close makes that harmless).
+    TranscriptFeed feed;
+    // Its thread may still be blocked in a write when the process ends.
+    ShellWriter writer;
+    // What the two pumps share, bound to this block; the child is filed
+    // before the pumps start.
+    PumpContext pumps{.shellRunning = &shellRunning, .feed = &feed};
+    std::atomic<BeepFunction> beep{nullptr};  // null: the platform's Beep
+
+    // Worker threads, filed by StartWorkerThread; a thread may be started
+    // while the process ends.
+    ThreadRegistry threads;
+    // Read buffers and other blocks (initial size 4096 bytes, growable
+    // without limit); null if it could not be created.
+    HANDLE heap = HeapCreate(0, 4096, 0);
+    std::atomic<bool> timerRaised{false};  // the system timer is at 1 ms resolution
 };
 
-ConsoleState& Console() noexcept;
+// The block, built on first use and never destroyed.
+[[nodiscard]] ConsoleState& Console() noexcept;
 
 }  // namespace app

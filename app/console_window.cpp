@@ -1,9 +1,8 @@
 #include "app/console_window.h"
 
 #include "app/beeper.h"
+#include "app/console_numbers.h"
 #include "app/console_state.h"
-#include "app/shell_writer.h"
-#include "app/transcript_feed.h"
 #include "app/transcript_view.h"
 #include "controls/combo_control.h"
 #include "controls/control_framework.h"
@@ -85,14 +84,14 @@ void ReturnAction() {
     ConsoleBeep(2000, 1);
     const std::wstring typed = controls::GetControlText(CommandBox);
     // Sent exactly as typed; the writer thread waits for the pipe, not us.
-    ConsoleWriter().Send(typed + L"\n");
+    Console().writer.Send(typed + L"\n");
     (void)controls::AddControlItem(CommandBox, 1, typed.c_str());
     controls::SetControlText(CommandBox, L"");
     controls::SetControlState(CommandBox, 0);
 }
 
 void EscapeAction() {
-    ConsoleWriter().Send(std::wstring(1, L'\x0003'));
+    Console().writer.Send(std::wstring(1, L'\x0003'));
     ConsoleBeep(2000, 1);
 }
 
@@ -108,7 +107,7 @@ bool ShellTakesInput() noexcept {
 void RunInputLoop() {
     for (;;) {
         const int64_t e = toolkit::WaitEvent(1);
-        ConsoleFeed().Poll();  // delivers output itself if the feed has no wake window
+        Console().feed.Poll();  // delivers output itself if the feed has no wake window
         if (e == toolkit::CloseEvent) return;
         if (e != toolkit::MenuEvent || !ShellTakesInput()) continue;
         const int64_t item = toolkit::EventMenuItem();

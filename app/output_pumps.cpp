@@ -1,7 +1,6 @@
 #include "app/output_pumps.h"
 
 #include "app/beeper.h"
-#include "app/console_state.h"
 #include "app/stream_lines.h"
 #include "channel/child_io.h"
 
@@ -148,16 +147,6 @@ DWORD WINAPI ErrorPump(void* context) noexcept {
     auto& pumps = *static_cast<PumpContext*>(context);
     PumpStream stream(pumps, channel::ChildStream::Error, StreamKind::Error, 100, 20);
     return stream.Run(pumps.errorDrained);
-}
-
-PumpContext& ConsolePumps() noexcept {
-    static PumpContext* const pumps = [] {
-        auto* p = new PumpContext;
-        p->shellRunning = &Console().shellRunning;
-        p->feed = &ConsoleFeed();
-        return p;
-    }();
-    return *pumps;
 }
 
 }  // namespace app

@@ -32,8 +32,8 @@ inline constexpr int32_t PumpReadSize = 64 * 1024;
 
 using BlockAllocator = void* (*)(int64_t size) noexcept;
 
-// What the two pumps share. The console has one (ConsolePumps), bound to its
-// state; tests make their own.
+// What the two pumps share. The console has one (Console().pumps), bound to
+// its state; tests make their own.
 struct PumpContext {
     const channel::ChildProcess* child = nullptr;
     std::atomic<int64_t>* shellRunning = nullptr;
@@ -48,8 +48,5 @@ struct PumpContext {
 // Thread procedures; the argument is the PumpContext.
 DWORD WINAPI OutputPump(void* context) noexcept;
 DWORD WINAPI ErrorPump(void* context) noexcept;
-
-// The console's pump context, bound to Console() and ConsoleFeed(); never freed.
-PumpContext& ConsolePumps() noexcept;
 
 }  // namespace app

@@ -35,9 +35,4 @@ DWORD WINAPI ShellWriter::Run(void* self) noexcept {
     }
 }
 
-ShellWriter& ConsoleWriter() noexcept {
-    static ShellWriter* const writer = new ShellWriter;
-    return *writer;
-}
-
 }  // namespace app

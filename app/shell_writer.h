@@ -33,8 +33,4 @@ private:
     bool started_ = false;
 };
 
-// The console's writer; never destroyed, since its thread may still be
-// blocked in a write when the process ends.
-ShellWriter& ConsoleWriter() noexcept;
-
 }  // namespace app

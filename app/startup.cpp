@@ -1,11 +1,10 @@
 #include "app/startup.h"
 
 #include "app/command_text.h"
+#include "app/console_numbers.h"
 #include "app/console_state.h"
 #include "app/console_window.h"
 #include "app/output_pumps.h"
-#include "app/shell_writer.h"
-#include "app/transcript_feed.h"
 #include "app/worker_threads.h"
 #include "channel/child_launch.h"
 #include "controls/control_framework.h"
@@ -35,7 +34,7 @@ void InitLibraries() noexcept {
 void EndLibraries() noexcept {
     // The pumps and the writer may still run: from here on nothing they hand
     // over reaches the transcript, and they touch no window or control.
-    ConsoleFeed().Close();
+    Console().feed.Close();
     EndThreadRegistry();
     controls::EndControls();
     toolkit::EndWindowLibrary();
@@ -50,8 +49,8 @@ void AppendStatus(const wchar_t* status) {
 }  // namespace
 
 unsigned RunConsole() {
-    ConsoleState& console = Console();
     InitLibraries();
+    ConsoleState& console = Console();
     console.startupCommand = AssembleStartupCommand();
     SetUpConsoleWindow();
 
@@ -72,15 +71,13 @@ unsigned RunConsole() {
     // Without a transcript control the feed counts every piece as shown, so
     // the pumps still beep per line and report the end.
     controls::ControlRecord* transcript = controls::FindControl(OutputView);
-    (void)ConsoleFeed().Attach(transcript ? transcript->window : nullptr);
-    ShellWriter& writer = ConsoleWriter();
-    if (console.shellChild) (void)writer.Start(console.shellChild);
-    writer.Send(console.startupCommand + L"\n");  // with no shell, dropped
+    (void)console.feed.Attach(transcript ? transcript->window : nullptr);
+    if (console.shellChild) (void)console.writer.Start(console.shellChild);
+    console.writer.Send(console.startupCommand + L"\n");  // with no shell, dropped
 
-    PumpContext& pumps = ConsolePumps();
-    pumps.child = console.shellChild;
-    (void)StartWorkerThread(&OutputPump, &pumps);
-    (void)StartWorkerThread(&ErrorPump, &pumps);
+    console.pumps.child = console.shellChild;
+    (void)StartWorkerThread(&OutputPump, &console.pumps);
+    (void)StartWorkerThread(&ErrorPump, &console.pumps);
 
     RunInputLoop();
     EndLibraries();

@@ -168,9 +168,4 @@ LRESULT CALLBACK TranscriptFeed::WakeProc(HWND window, UINT message, WPARAM wPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-TranscriptFeed& ConsoleFeed() noexcept {
-    static TranscriptFeed* const feed = new TranscriptFeed;
-    return *feed;
-}
-
 }  // namespace app

@@ -80,7 +80,4 @@ private:
     HWND transcript_ = nullptr;
 };
 
-// The console's feed; never destroyed, since pumps may outlive the main loop.
-TranscriptFeed& ConsoleFeed() noexcept;
-
 }  // namespace app

@@ -1,5 +1,5 @@
-// The owners in toolkit/scoped.h: the guard over both kinds of lock, the
-// scoped event suppression, and process-wide state.
+// The owners in toolkit/scoped.h: the handle owner, the guard over both kinds
+// of lock, the scoped event suppression, and process-wide state.
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/scoped.h"
@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <utility>
 
 namespace {
 
@@ -30,6 +32,66 @@ bool OnOtherThread(Probe probe) {
     EXPECT_TRUE(thread);
     EXPECT_EQ(WaitForSingleObject(thread.get(), 10000), WAIT_OBJECT_0);
     return call.result;
+}
+
+bool IsOpen(HANDLE h) {
+    DWORD flags = 0;
+    return GetHandleInformation(h, &flags) != FALSE;
+}
+
+HANDLE NewEvent() { return CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+
+TEST(UniqueHandle, ClosesItsHandleWhenResetOrDestroyed) {
+    const HANDLE first = NewEvent();
+    const HANDLE second = NewEvent();
+    ASSERT_TRUE(first && second);
+    {
+        UniqueHandle owner(first);
+        EXPECT_TRUE(owner);
+        EXPECT_EQ(owner.get(), first);
+        owner.reset(second);
+        EXPECT_FALSE(IsOpen(first));
+        EXPECT_TRUE(IsOpen(second));
+        EXPECT_EQ(owner.get(), second);
+    }
+    EXPECT_FALSE(IsOpen(second));
+}
+
+TEST(UniqueHandle, MovingHandsTheHandleOverAndReleaseGivesItUpOpen) {
+    const HANDLE event = NewEvent();
+    const HANDLE other = NewEvent();
+    ASSERT_TRUE(event && other);
+    UniqueHandle source(event);
+    UniqueHandle target(std::move(source));
+    EXPECT_FALSE(source);
+    EXPECT_EQ(source.get(), nullptr);
+    EXPECT_EQ(target.get(), event);
+
+    UniqueHandle assigned(other);
+    assigned = std::move(target);
+    EXPECT_FALSE(IsOpen(other)) << "the handle it held is closed";
+    EXPECT_FALSE(target);
+    EXPECT_EQ(assigned.get(), event);
+
+    const HANDLE released = assigned.release();
+    EXPECT_EQ(released, event);
+    EXPECT_FALSE(assigned);
+    assigned.reset();
+    EXPECT_TRUE(IsOpen(event)) << "released, so not closed by its former owner";
+    CloseHandle(event);
+}
+
+TEST(UniqueFile, InvalidHandleValueMeansNone) {
+    UniqueFile file;
+    EXPECT_FALSE(file);
+    EXPECT_EQ(file.get(), INVALID_HANDLE_VALUE);
+    const HANDLE event = NewEvent();
+    ASSERT_TRUE(event);
+    file.reset(event);
+    EXPECT_TRUE(file);
+    file.reset();
+    EXPECT_FALSE(IsOpen(event));
+    EXPECT_EQ(file.get(), INVALID_HANDLE_VALUE);
 }
 
 TEST(Guard, HoldsACriticalSectionForItsScope) {
