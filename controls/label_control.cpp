@@ -20,19 +20,10 @@ LRESULT LabelNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LP
     return toolkit::NotHandled;
 }
 
+// Colour replies and the back brush's release; the rest is the generic
+// operations' (window text, SetFocus).
 const ControlKind& LabelKind() noexcept {
-    static const ControlKind kind{
-        .kindCode = LabelKindCode,
-        .notify = LabelNotify,            // colour replies
-        .destroyHook = ReleaseBackBrush,  // releases backBrush
-        .getState = nullptr,
-        .setState = nullptr,
-        .getText = nullptr,               // window text
-        .setText = nullptr,               // window text
-        .addItem = nullptr,
-        .addItemEx = nullptr,
-        .focus = nullptr,                 // SetFocus
-    };
+    static const ControlKind kind = KindWithFallbacks(LabelKindCode, LabelNotify, ReleaseBackBrush);
     return kind;
 }
 

@@ -35,19 +35,10 @@ LRESULT TextNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPA
     return toolkit::NotHandled;
 }
 
+// Colour replies and the back brush's release; the rest is the generic
+// operations' (window text: the whole content; SetFocus).
 const ControlKind& TextKind() noexcept {
-    static const ControlKind kind{
-        .kindCode = TextKindCode,
-        .notify = TextNotify,             // colour replies
-        .destroyHook = ReleaseBackBrush,  // releases backBrush
-        .getState = nullptr,
-        .setState = nullptr,
-        .getText = nullptr,               // window text: the whole content
-        .setText = nullptr,               // window text: replaces the whole content
-        .addItem = nullptr,
-        .addItemEx = nullptr,
-        .focus = nullptr,                 // SetFocus
-    };
+    static const ControlKind kind = KindWithFallbacks(TextKindCode, TextNotify, ReleaseBackBrush);
     return kind;
 }
 

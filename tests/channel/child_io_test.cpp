@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace channel_test;
 using channel::ChildIsRunning;
@@ -27,7 +28,7 @@ protected:
         std::string bytes(static_cast<size_t>(size), '\0');
         int32_t got = -1;
         Worker reader([&] { got = ReadChildOutput(child, bytes.data(), size); });
-        if (!reader.Done()) {
+        if (!reader.Done(Patience)) {
             ADD_FAILURE() << "ReadChildOutput did not return";
             TerminateProcess(child->processHandle, 1);
             return {};
@@ -35,7 +36,28 @@ protected:
         bytes.resize(static_cast<size_t>(got > 0 ? got : 0));
         return bytes;
     }
+    // Starts the helper with `steps` (which end it), waits for its end, then
+    // reads `count` lines of its standard error.
+    std::vector<std::wstring> ErrorLinesAfterExit(const std::wstring& steps, size_t count,
+                                                  uint32_t flags = ConsoleFlags) {
+        std::vector<std::wstring> lines;
+        const ChildProcess* child = StartHelper(steps, flags);
+        if (!child || !WaitExit(child)) {
+            ADD_FAILURE() << "the helper did not run to its end";
+            return lines;
+        }
+        for (size_t i = 0; i < count; ++i) lines.push_back(ReadChildErrorLine(child));
+        return lines;
+    }
 };
+
+using Lines = std::vector<std::wstring>;
+
+// The suites, each named after the operation its tests are about.
+using ChildIsRunningTest = ChildIoTest;
+using ReadChildOutputTest = ChildIoTest;
+using ReadChildErrorLineTest = ChildIoTest;
+using WriteChildTextTest = ChildIoTest;
 
 constexpr uint32_t Utf8Flags = 0x13E;   // the console's flags with a UTF-8 channel
 constexpr uint32_t Utf16Flags = 0x23E;  // ... with a UTF-16 channel
@@ -53,7 +75,7 @@ TEST(ChildIo, NullChildIsNeverRunningAndNothingHappens) {
     EXPECT_EQ(std::string(buffer, 4), "xxxx");
 }
 
-TEST_F(ChildIoTest, RunningUntilExitAndOutputReadEmpty) {
+TEST_F(ChildIsRunningTest, RunningUntilExitAndOutputReadEmpty) {
     NamedEvent go;
     const ChildProcess* child = StartHelper(L"wait:" + go.Name() + L" out:616263 err:65 exit:0");
     ASSERT_NE(child, nullptr);
@@ -71,7 +93,7 @@ TEST_F(ChildIoTest, RunningUntilExitAndOutputReadEmpty) {
     EXPECT_EQ(ChildIsRunning(child), 0);
 }
 
-TEST_F(ChildIoTest, EndedChildWithoutOutputPipeIsNotRunning) {
+TEST_F(ChildIsRunningTest, EndedChildWithoutOutputPipeIsNotRunning) {
     const ChildProcess* child = StartHelper(L"exit:0", channel::KeepChild | channel::PipeStdin);
     ASSERT_NE(child, nullptr);
     ASSERT_EQ(child->outputReadEnd, nullptr);
@@ -80,7 +102,7 @@ TEST_F(ChildIoTest, EndedChildWithoutOutputPipeIsNotRunning) {
     EXPECT_EQ(ChildOutputPending(child), 0u);
 }
 
-TEST_F(ChildIoTest, ReadChildOutputReturnsWhatItHasWhenThePipeBreaks) {
+TEST_F(ReadChildOutputTest, ReadChildOutputReturnsWhatItHasWhenThePipeBreaks) {
     const ChildProcess* child = StartHelper(L"out:616263 exit:0");
     ASSERT_NE(child, nullptr);
     ASSERT_TRUE(WaitExit(child));
@@ -92,7 +114,7 @@ TEST_F(ChildIoTest, ReadChildOutputReturnsWhatItHasWhenThePipeBreaks) {
     EXPECT_EQ(ReadOutput(child, 100), "");  // broken and empty
 }
 
-TEST_F(ChildIoTest, ReadChildOutputWaitsForTheWholeSize) {
+TEST_F(ReadChildOutputTest, ReadChildOutputWaitsForTheWholeSize) {
     NamedEvent go;
     const ChildProcess* child = StartHelper(L"out:6162 wait:" + go.Name() + L" out:6364 sleep:10000");
     ASSERT_NE(child, nullptr);
@@ -104,12 +126,12 @@ TEST_F(ChildIoTest, ReadChildOutputWaitsForTheWholeSize) {
     ASSERT_TRUE(WaitUntil([&] { return ChildOutputPending(child) == 0; }));
     EXPECT_FALSE(reader.Done(200));
     go.Set();
-    ASSERT_TRUE(reader.Done());
+    ASSERT_TRUE(reader.Done(Patience));
     EXPECT_EQ(got, 4);
     EXPECT_EQ(std::string(buffer, 4), "abcd");
 }
 
-TEST_F(ChildIoTest, ReadChildOutputEndsOnAFailureThatPersists) {
+TEST_F(ReadChildOutputTest, ReadChildOutputEndsOnAFailureThatPersists) {
     // Records this system never makes, but must not hang on: no output pipe
     // at all, and an "output pipe" that can never be read (a write end).
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -131,89 +153,69 @@ TEST_F(ChildIoTest, ReadChildOutputEndsOnAFailureThatPersists) {
     CloseHandle(readEnd);
 }
 
-TEST_F(ChildIoTest, ErrorLinesLoseLineEndsAndCarriageReturns) {
-    // "a\rb\n", "\r\n", "\n", "c\r\r\n", "tail" without a line feed.
-    const ChildProcess* child = StartHelper(L"err:610d620a0d0a0a630d0d0a7461696c exit:0");
-    ASSERT_NE(child, nullptr);
-    ASSERT_TRUE(WaitExit(child));
-    EXPECT_EQ(ReadChildErrorLine(child), L"ab");
-    EXPECT_EQ(ReadChildErrorLine(child), L"");
-    EXPECT_EQ(ReadChildErrorLine(child), L"");
-    EXPECT_EQ(ReadChildErrorLine(child), L"c");
-    EXPECT_EQ(ReadChildErrorLine(child), L"tail");  // comes back whole once the pipe breaks
-    EXPECT_EQ(ReadChildErrorLine(child), L"");      // nothing pending
-    EXPECT_EQ(ReadChildErrorLine(child), L"");
+TEST_F(ReadChildErrorLineTest, ErrorLinesLoseLineEndsAndCarriageReturns) {
+    // "a\rb\n", "\r\n", "\n", "c\r\r\n", "tail" without a line feed, which
+    // comes back whole once the pipe breaks; then nothing is pending.
+    EXPECT_EQ(ErrorLinesAfterExit(L"err:610d620a0d0a0a630d0d0a7461696c exit:0", 7),
+              (Lines{L"ab", L"", L"", L"c", L"tail", L"", L""}));
 }
 
-TEST_F(ChildIoTest, LongErrorLineComesBackWholeAndTheNextStays) {
+TEST_F(ReadChildErrorLineTest, LongErrorLineComesBackWholeAndTheNextStays) {
     const ChildProcess* child = StartHelper(L"errn:5000:78 err:0a7365636f6e640a exit:0");
     ASSERT_NE(child, nullptr);
     ASSERT_TRUE(ErrorPending(child));
     std::wstring line;
     Worker reader([&] { line = ReadChildErrorLine(child); });
-    ASSERT_TRUE(reader.Done());
+    ASSERT_TRUE(reader.Done(Patience));
     EXPECT_EQ(line, std::wstring(5000, L'x'));
     ASSERT_TRUE(WaitExit(child));
     EXPECT_EQ(ReadChildErrorLine(child), L"second");
 }
 
-TEST_F(ChildIoTest, ZeroByteInAnErrorLineIsDroppedAndTheRestKept) {
-    const ChildProcess* child = StartHelper(L"err:6100620063000a64000a exit:0");
-    ASSERT_NE(child, nullptr);
-    ASSERT_TRUE(WaitExit(child));
-    EXPECT_EQ(ReadChildErrorLine(child), L"abc");
-    EXPECT_EQ(ReadChildErrorLine(child), L"d");
+TEST_F(ReadChildErrorLineTest, ZeroByteInAnErrorLineIsDroppedAndTheRestKept) {
+    EXPECT_EQ(ErrorLinesAfterExit(L"err:6100620063000a64000a exit:0", 2), (Lines{L"abc", L"d"}));
 }
 
-TEST_F(ChildIoTest, ErrorLineWrittenInPiecesIsWaitedForAndDecodedWhole) {
-    // "a", the first byte of U+00E4 in UTF-8, then a pause, then its second
-    // byte, "b" and the line feed.
-    NamedEvent go;
-    const ChildProcess* child = StartHelper(L"err:61c3 wait:" + go.Name() + L" err:a4620a exit:0", Utf8Flags);
-    ASSERT_NE(child, nullptr);
-    ASSERT_TRUE(ErrorPending(child));
-    std::wstring line;
-    Worker reader([&] { line = ReadChildErrorLine(child); });
-    ASSERT_TRUE(WaitUntil([&] { return PendingOn(child->errorReadEnd) == 0; }));
-    EXPECT_FALSE(reader.Done(200));  // the line has not ended yet
-    go.Set();
-    ASSERT_TRUE(reader.Done());
-    EXPECT_EQ(line, L"a\u00e4b");
-}
-
-TEST_F(ChildIoTest, ErrorLinesAreDecodedWithTheChannelEncoding) {
-    {
-        SCOPED_TRACE("UTF-8");
-        const ChildProcess* child = StartHelper(L"err:c3a4e282ace4b8ad0a exit:0", Utf8Flags);
+TEST_F(ReadChildErrorLineTest, ErrorLineWrittenInPiecesIsWaitedForAndDecodedWhole) {
+    // "a", then a character cut in two by a pause in the writing, then "b"
+    // and the line feed.
+    struct Case {
+        const char* name;
+        uint32_t flags;
+        const wchar_t* before;  // hex, up to the pause
+        const wchar_t* after;
+    };
+    const Case cases[] = {
+        {"UTF-8: the first byte of U+00E4, then its second", Utf8Flags, L"61c3", L"a4620a"},
+        {"UTF-16: one byte of the unit U+00E4, then the other", Utf16Flags, L"6100e4", L"0062000a00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NamedEvent go;
+        const ChildProcess* child = StartHelper(
+            L"err:" + std::wstring(c.before) + L" wait:" + go.Name() + L" err:" + c.after + L" exit:0", c.flags);
         ASSERT_NE(child, nullptr);
-        ASSERT_TRUE(WaitExit(child));
-        EXPECT_EQ(ReadChildErrorLine(child), L"\u00e4\u20ac\u4e2d");
-    }
-    {
-        SCOPED_TRACE("UTF-16: units as they come; carriage returns and zero units dropped");
-        const ChildProcess* child = StartHelper(L"err:e4000d00ac2000002d4e0a00 err:78000a00 exit:0", Utf16Flags);
-        ASSERT_NE(child, nullptr);
-        ASSERT_TRUE(WaitExit(child));
-        EXPECT_EQ(ReadChildErrorLine(child), L"\u00e4\u20ac\u4e2d");
-        EXPECT_EQ(ReadChildErrorLine(child), L"x");
+        ASSERT_TRUE(ErrorPending(child));
+        std::wstring line;
+        Worker reader([&] { line = ReadChildErrorLine(child); });
+        ASSERT_TRUE(WaitUntil([&] { return PendingOn(child->errorReadEnd) == 0; }));
+        EXPECT_FALSE(reader.Done(200));  // the line has not ended yet
+        go.Set();
+        ASSERT_TRUE(reader.Done(Patience));
+        EXPECT_EQ(line, L"a\u00e4b");
     }
 }
 
-TEST_F(ChildIoTest, Utf16UnitSplitAcrossWritesIsPutTogether) {
-    // "a", then one byte of U+00E4, a pause, its other byte and "b\n".
-    NamedEvent go;
-    const ChildProcess* child = StartHelper(L"err:6100e4 wait:" + go.Name() + L" err:0062000a00 exit:0", Utf16Flags);
-    ASSERT_NE(child, nullptr);
-    ASSERT_TRUE(ErrorPending(child));
-    std::wstring line;
-    Worker reader([&] { line = ReadChildErrorLine(child); });
-    ASSERT_TRUE(WaitUntil([&] { return PendingOn(child->errorReadEnd) == 0; }));
-    go.Set();
-    ASSERT_TRUE(reader.Done());
-    EXPECT_EQ(line, L"a\u00e4b");
+TEST_F(ReadChildErrorLineTest, ErrorLinesAreDecodedWithTheChannelEncoding) {
+    EXPECT_EQ(ErrorLinesAfterExit(L"err:c3a4e282ace4b8ad0a exit:0", 1, Utf8Flags), (Lines{L"\u00e4\u20ac\u4e2d"}))
+        << "UTF-8";
+    // UTF-16: units as they come; carriage returns and zero units dropped.
+    EXPECT_EQ(ErrorLinesAfterExit(L"err:e4000d00ac2000002d4e0a00 err:78000a00 exit:0", 2, Utf16Flags),
+              (Lines{L"\u00e4\u20ac\u4e2d", L"x"}))
+        << "UTF-16";
 }
 
-TEST_F(ChildIoTest, MissingPipesReadNothingAndWriteNothing) {
+TEST_F(WriteChildTextTest, MissingPipesReadNothingAndWriteNothing) {
     const ChildProcess* child = StartHelper(L"exit:0", channel::KeepChild | channel::PipeStdout);
     ASSERT_NE(child, nullptr);
     ASSERT_TRUE(WaitExit(child));
@@ -222,7 +224,7 @@ TEST_F(ChildIoTest, MissingPipesReadNothingAndWriteNothing) {
     EXPECT_EQ(ChildIsRunning(child), 0);
 }
 
-TEST_F(ChildIoTest, WrittenTextArrivesInTheChannelEncoding) {
+TEST_F(WriteChildTextTest, WrittenTextArrivesInTheChannelEncoding) {
     const bool cp1252 = GetACP() == 1252;
     struct Case {
         const char* name;
@@ -249,7 +251,7 @@ TEST_F(ChildIoTest, WrittenTextArrivesInTheChannelEncoding) {
     }
 }
 
-TEST_F(ChildIoTest, AnsiChannelUsesTheSystemCodePageBothWays) {
+TEST_F(WriteChildTextTest, AnsiChannelUsesTheSystemCodePageBothWays) {
     if (GetACP() != 1252) GTEST_SKIP() << "the bytes here are those of code page 1252; this system uses " << GetACP();
     // The console's own channel: what the code page lacks becomes its default character.
     const ChildProcess* child = StartHelper(L"copy:4 err:e4800a exit:0", ConsoleFlags);
@@ -260,7 +262,7 @@ TEST_F(ChildIoTest, AnsiChannelUsesTheSystemCodePageBothWays) {
     EXPECT_EQ(ReadChildErrorLine(child), L"\u00e4\u20ac");
 }
 
-TEST_F(ChildIoTest, WriteBlocksWhileTheChildDoesNotRead) {
+TEST_F(WriteChildTextTest, WriteBlocksWhileTheChildDoesNotRead) {
     NamedEvent go;
     ChildProcess* child = StartHelper(L"wait:" + go.Name() + L" count");
     ASSERT_NE(child, nullptr);
@@ -269,7 +271,7 @@ TEST_F(ChildIoTest, WriteBlocksWhileTheChildDoesNotRead) {
     // A megabyte is far beyond what a pipe buffers.
     EXPECT_FALSE(writer.Done(300));
     go.Set();
-    ASSERT_TRUE(writer.Done());
+    ASSERT_TRUE(writer.Done(Patience));
     // The console never closes the input; the test does, so the child sees the end.
     CloseHandle(child->inputWriteEnd);
     child->inputWriteEnd = nullptr;

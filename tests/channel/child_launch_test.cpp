@@ -49,7 +49,7 @@ TEST_F(StartChildProcessTest, CommandLineIsTheQuotedProgramThenTheParameters) {
         const ChildProcess* child = Start(c.program, c.parameters);
         ASSERT_NE(child, nullptr);
         const std::string out = ReadAllOutput(child);
-        EXPECT_EQ(FromUtf8(out.substr(0, out.find('\0'))), c.expected);
+        EXPECT_EQ(Wide(out.substr(0, out.find('\0'))), c.expected);
     }
 }
 
@@ -179,7 +179,7 @@ protected:
         return r == ERROR_SUCCESS;
     }
     // The directory the helper reported, without a trailing backslash, in lower case.
-    std::wstring ReportedDirectory() const { return Folder(FromUtf8(report_.Read())); }
+    std::wstring ReportedDirectory() const { return Folder(Wide(report_.Read())); }
     static std::wstring Folder(std::wstring path) {
         while (path.size() > 3 && path.back() == L'\\') path.pop_back();
         CharLowerW(path.data());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,12 @@ namespace {
 // What parameter_helper reports about its own command line.
 struct HelperReport {
     std::wstring commandLine;
-    std::wstring startupCommand;  // assembled on the main thread
-    std::wstring count;           // as counted on a second thread
-    Parameters parameters;        // read one by one on that thread
-    std::wstring afterLast;       // one more NextOwnParameter on that thread
-    std::wstring mainAgain;       // one more on the main thread, after the assembly
+    std::wstring mainCount;    // as counted on the main thread
+    Parameters mainParameters; // read one by one on that thread
+    std::wstring count;        // as counted on a second thread
+    Parameters parameters;     // read one by one on that thread
+    std::wstring afterLast;    // one more NextOwnParameter on that thread
+    std::wstring mainAgain;    // one more on the main thread, after its own reads
 };
 
 class OwnParametersTest : public channel_test::ChildTest {
@@ -66,19 +68,27 @@ protected:
         for (size_t at = 0; at < out.size();) {
             const size_t end = out.find('\0', at);
             if (end == std::string::npos) break;
-            records.push_back(channel_test::FromUtf8(std::string_view(out).substr(at, end - at)));
+            records.push_back(channel_test::Wide(std::string_view(out).substr(at, end - at)));
             at = end + 1;
         }
-        if (records.size() < 5) {
-            ADD_FAILURE() << "parameter_helper reported " << records.size() << " records";
-            return report;
-        }
-        report.commandLine = records[0];
-        report.startupCommand = records[1];
-        report.count = records[2];
-        report.parameters.assign(records.begin() + 3, records.end() - 2);
-        report.afterLast = records[records.size() - 2];
-        report.mainAgain = records.back();
+        // The command line, then a count and that many parameters for each
+        // thread, then the two reads past the end.
+        size_t next = 0;
+        const auto take = [&]() -> std::wstring { return next < records.size() ? records[next++] : L"<missing>"; };
+        const auto takeList = [&](const std::wstring& count) {
+            Parameters list;
+            const size_t n = std::wcstoul(count.c_str(), nullptr, 10);
+            for (size_t i = 0; i < n && next < records.size(); ++i) list.push_back(take());
+            return list;
+        };
+        report.commandLine = take();
+        report.mainCount = take();
+        report.mainParameters = takeList(report.mainCount);
+        report.count = take();
+        report.parameters = takeList(report.count);
+        report.afterLast = take();
+        report.mainAgain = take();
+        EXPECT_EQ(next, records.size()) << "parameter_helper reported " << records.size() << " records";
         return report;
     }
 };
@@ -90,29 +100,24 @@ TEST_F(OwnParametersTest, ChildReadsItsRealCommandLine) {
     const HelperReport report = Run(parameters);
     // The launch quotes the program and passes the parameters unchanged.
     EXPECT_EQ(report.commandLine, L"\"" + channel_test::ParameterHelper() + L"\" " + parameters);
+    const Parameters expected{L"a b", L"cd ef", L"", L"g\\h\ti"};
+    EXPECT_EQ(report.mainCount, L"4");
+    EXPECT_EQ(report.mainParameters, expected);
+    // Each thread reads from a cursor of its own: the second thread starts
+    // at the first parameter although the main thread has read them all.
     EXPECT_EQ(report.count, L"4");
-    EXPECT_EQ(report.parameters, (Parameters{L"a b", L"cd ef", L"", L"g\\h\ti"}));
-    // Past the last parameter the thread only gets empty texts; the main
-    // thread's cursor was moved past everything by the assembly.
+    EXPECT_EQ(report.parameters, expected);
+    // Past the last parameter a thread only gets empty texts.
     EXPECT_EQ(report.afterLast, L"");
     EXPECT_EQ(report.mainAgain, L"");
-    EXPECT_EQ(report.startupCommand, L"a b cd ef  g/h\ti");
 }
 
-TEST_F(OwnParametersTest, NoParametersCountZeroAndAssembleNothing) {
+TEST_F(OwnParametersTest, NoParametersCountZero) {
     const HelperReport report = Run(L"");
     EXPECT_EQ(report.commandLine, L"\"" + channel_test::ParameterHelper() + L"\"");
+    EXPECT_EQ(report.mainCount, L"0");
     EXPECT_EQ(report.count, L"0");
     EXPECT_EQ(report.parameters, Parameters{});
     EXPECT_EQ(report.afterLast, L"");
-    EXPECT_EQ(report.startupCommand, L"");
-}
-
-TEST_F(OwnParametersTest, StartupCommandRewritesPathsDrivesAndApostrophes) {
-    // Each pair of parameters is one of the console's rewrite examples; the
-    // last parameter ends in two spaces, which the trim removes.
-    const HelperReport report = Run(
-        L"cd D:\\work\\src type d:\\notes.txt echo 'a b' ls C:\\Temp grep x\\ty D:x D:\\\\y \"last  \"");
-    EXPECT_EQ(report.startupCommand,
-              L"cd d/work/src type d/notes.txt echo \"a b\" ls C:/Temp grep x/ty D:x d//y last");
+    EXPECT_EQ(report.mainAgain, L"");
 }

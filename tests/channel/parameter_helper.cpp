@@ -1,15 +1,16 @@
-// A child for the parameter and start-up command tests. It prints to standard
-// output, as UTF-8 records each ended by a zero byte:
+// A child for the parameter tests. It prints to standard output, as UTF-8
+// records each ended by a zero byte:
 //   its command line as the process got it;
-//   the start-up command assembled on the main thread (the first call made);
+//   on the main thread: the parameter count and every parameter in turn;
 //   on a second thread: the parameter count, every parameter in turn, and one
 //   more NextOwnParameter after the last;
-//   one more NextOwnParameter on the main thread, whose cursor the assembly
-//   has already moved past every parameter.
+//   one more NextOwnParameter on the main thread, whose cursor its own reads
+//   have already moved past every parameter.
 
-#include "app/command_text.h"
 #include "channel/child_launch.h"
 #include "channel/own_parameters.h"
+
+#include "support/text.h"
 
 #include <windows.h>
 
@@ -20,20 +21,19 @@ namespace {
 std::string records;
 
 void Add(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr,
-                            nullptr);
-    records += bytes;
+    records += support::Utf8(text);
     records.push_back('\0');
 }
 
-DWORD WINAPI ListParameters(void*) {
+// The count, then every parameter, as the calling thread reads them.
+void ReadEveryParameter() {
     const int64_t count = channel::CountOwnParameters();
     Add(std::to_wstring(count));
     for (int64_t i = 0; i < count; ++i) Add(channel::NextOwnParameter());
+}
+
+DWORD WINAPI ReadOnSecondThread(void*) {
+    ReadEveryParameter();
     Add(channel::NextOwnParameter());
     return 0;
 }
@@ -43,8 +43,8 @@ DWORD WINAPI ListParameters(void*) {
 int main() {
     channel::InitChildChannel();
     Add(GetCommandLineW());
-    Add(app::AssembleStartupCommand());
-    HANDLE thread = CreateThread(nullptr, 0, ListParameters, nullptr, 0, nullptr);
+    ReadEveryParameter();
+    HANDLE thread = CreateThread(nullptr, 0, ReadOnSecondThread, nullptr, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     Add(channel::NextOwnParameter());

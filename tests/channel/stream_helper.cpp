@@ -11,6 +11,8 @@
 //   cwd:FILE                write the current directory into FILE
 // Anything else is ignored (so a file name handed over by the shell does no harm).
 
+#include "support/text.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -21,16 +23,6 @@
 #include <string>
 
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string result(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), n, nullptr,
-                            nullptr);
-    return result;
-}
 
 std::string FromHex(const std::wstring& hex) {
     std::string bytes;
@@ -123,13 +115,13 @@ int main() {
         } else if (starts(L"exit:")) {
             ExitProcess(std::wcstoul(After(arg, 5).c_str(), nullptr, 10));
         } else if (arg == L"cmdline") {
-            WriteAll(out, Narrow(GetCommandLineW()));
+            WriteAll(out, support::Utf8(GetCommandLineW()));
         } else if (starts(L"startup:")) {
             WriteToFile(After(arg, 8), StartupReport());
         } else if (starts(L"cwd:")) {
             wchar_t dir[MAX_PATH] = {};
             GetCurrentDirectoryW(MAX_PATH, dir);
-            WriteToFile(After(arg, 4), Narrow(dir));
+            WriteToFile(After(arg, 4), support::Utf8(dir));
         }
     }
     return 0;

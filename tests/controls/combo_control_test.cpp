@@ -36,6 +36,17 @@ std::vector<std::wstring> Items(HWND combo) {
     return items;
 }
 
+// An editable box whose history holds the blank item, then "B", then "A"
+// (the newest command first).
+HWND ComboWithHistory() {
+    const HWND combo = controls::CreateComboControl(Box, 0, 0, 200, 300, 0x42);
+    if (!combo) return nullptr;
+    controls::AddControlItem(Box, -1, L"");
+    controls::AddControlItem(Box, 1, L"A");
+    controls::AddControlItem(Box, 1, L"B");
+    return combo;
+}
+
 int WindowHeight(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
@@ -120,7 +131,7 @@ TEST_F(ComboHeightTest, ProbeReportsLibraryVersionOnce) {
     EXPECT_EQ(controls::VisualStylesActive(), 1);
 }
 
-TEST_F(ControlWindowTest, HistoryKeepsBlankFirstAndNewestCommandsNext) {
+TEST_F(AddControlItem, HistoryKeepsBlankFirstAndNewestCommandsNext) {
     HWND combo = controls::CreateComboControl(Box, 0, 0, 200, 300, 0x42);
     ASSERT_NE(combo, nullptr);
     EXPECT_EQ(controls::AddControlItem(Box, -1, L""), 1);
@@ -136,12 +147,9 @@ TEST_F(ControlWindowTest, HistoryKeepsBlankFirstAndNewestCommandsNext) {
     EXPECT_EQ(Items(combo), (std::vector<std::wstring>{L"", L"A", L"B", L"A"}));
 }
 
-TEST_F(ControlWindowTest, SelectingBlankItemClearsField) {
-    HWND combo = controls::CreateComboControl(Box, 0, 0, 200, 300, 0x42);
+TEST_F(SetControlState, SelectingBlankItemClearsField) {
+    const HWND combo = ComboWithHistory();
     ASSERT_NE(combo, nullptr);
-    controls::AddControlItem(Box, -1, L"");
-    controls::AddControlItem(Box, 1, L"A");
-    controls::AddControlItem(Box, 1, L"B");
     controls::SetControlText(Box, L"ls -l");
     EXPECT_EQ(controls::GetControlText(Box), L"ls -l");
     controls::SetControlState(Box, 1);
@@ -151,12 +159,9 @@ TEST_F(ControlWindowTest, SelectingBlankItemClearsField) {
     EXPECT_EQ(controls::GetControlText(Box), L"");
 }
 
-TEST_F(ControlWindowTest, TextDuringSelectionChangeIsSelectedItems) {
-    HWND combo = controls::CreateComboControl(Box, 0, 0, 200, 300, 0x42);
+TEST_F(GetControlText, TextDuringSelectionChangeIsSelectedItems) {
+    const HWND combo = ComboWithHistory();
     ASSERT_NE(combo, nullptr);
-    controls::AddControlItem(Box, -1, L"");
-    controls::AddControlItem(Box, 1, L"A");
-    controls::AddControlItem(Box, 1, L"B");
     controls::ControlRecord* record = controls::FindControl(Box);
     ASSERT_NE(record, nullptr);
     SendMessageW(combo, CB_SETCURSEL, 1, 0);
@@ -172,12 +177,9 @@ TEST_F(ControlWindowTest, TextDuringSelectionChangeIsSelectedItems) {
     EXPECT_EQ(controls::GetControlText(Box), L"typed");
 }
 
-TEST_F(ControlWindowTest, ArrowKeyInFieldSelectsNextItemAndRaisesChange) {
-    HWND combo = controls::CreateComboControl(Box, 0, 0, 200, 300, 0x42);
+TEST_F(RaiseControlEvent, ArrowKeyInFieldSelectsNextItemAndRaisesChange) {
+    const HWND combo = ComboWithHistory();
     ASSERT_NE(combo, nullptr);
-    controls::AddControlItem(Box, -1, L"");
-    controls::AddControlItem(Box, 1, L"A");
-    controls::AddControlItem(Box, 1, L"B");
     controls::SetControlState(Box, 0);
     controls::FocusControl(Box);
     HWND field = GetFocus();
@@ -186,7 +188,7 @@ TEST_F(ControlWindowTest, ArrowKeyInFieldSelectsNextItemAndRaisesChange) {
 
     const LPARAM downKey = 1 | (MapVirtualKeyW(VK_DOWN, MAPVK_VK_TO_VSC) << 16) | (1 << 24);
     ASSERT_TRUE(PostMessageW(field, WM_KEYDOWN, VK_DOWN, downKey));
-    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(combo, CB_GETCURSEL, 0, 0) == 1; }, 2000));
+    ASSERT_TRUE(WaitEventsUntil([&] { return SendMessageW(combo, CB_GETCURSEL, 0, 0) == 1; }));
     toolkit::DropEvents(ControlEvent, Box, 0, controls::ControlChanged);
     EXPECT_EQ(ControlEventsOf(Box), 0);
     EXPECT_EQ(controls::GetControlText(Box), L"B");
@@ -194,11 +196,11 @@ TEST_F(ControlWindowTest, ArrowKeyInFieldSelectsNextItemAndRaisesChange) {
     EXPECT_EQ(controls::InSelectionChange(*controls::FindControl(Box)), 0);
 
     ASSERT_TRUE(PostMessageW(field, WM_KEYDOWN, VK_DOWN, downKey));
-    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(combo, CB_GETCURSEL, 0, 0) == 2; }, 2000));
+    ASSERT_TRUE(WaitEventsUntil([&] { return SendMessageW(combo, CB_GETCURSEL, 0, 0) == 2; }));
     EXPECT_EQ(ControlEventsOf(Box), 1);
 }
 
-TEST_F(ControlWindowTest, TypingInFieldRaisesChange) {
+TEST_F(RaiseControlEvent, TypingInFieldRaisesChange) {
     HWND combo = controls::CreateComboControl(Box, 0, 0, 200, 300, 0x42);
     ASSERT_NE(combo, nullptr);
     controls::FocusControl(Box);
@@ -206,17 +208,17 @@ TEST_F(ControlWindowTest, TypingInFieldRaisesChange) {
     ASSERT_EQ(GetParent(field), combo);
     (void)DrainEvents();
     ASSERT_TRUE(PostMessageW(field, WM_CHAR, L'l', 1));
-    ASSERT_TRUE(PumpUntil([&] { return controls::GetControlText(Box) == L"l"; }, 2000));
+    ASSERT_TRUE(WaitEventsUntil([&] { return controls::GetControlText(Box) == L"l"; }));
     toolkit::DropEvents(ControlEvent, Box, 0, controls::ControlChanged);
     EXPECT_EQ(ControlEventsOf(Box), 0);
     ASSERT_TRUE(PostMessageW(field, WM_CHAR, L's', 1));
-    ASSERT_TRUE(PumpUntil([&] { return controls::GetControlText(Box) == L"ls"; }, 2000));
+    ASSERT_TRUE(WaitEventsUntil([&] { return controls::GetControlText(Box) == L"ls"; }));
     EXPECT_EQ(ControlEventsOf(Box), 1);
 }
 
 // Each command notification the box sends its parent, and the event it
 // becomes (0: none).
-TEST_F(ControlWindowTest, CommandNotificationsBecomeControlEvents) {
+TEST_F(RaiseControlEvent, CommandNotificationsBecomeControlEvents) {
     HWND editable = controls::CreateComboControl(Box, 0, 0, 200, 300, 0x42);
     HWND listOnly = controls::CreateComboControl(24, 0, 40, 200, 300, 0x40);
     ASSERT_NE(editable, nullptr);
@@ -254,7 +256,7 @@ TEST_F(ControlWindowTest, CommandNotificationsBecomeControlEvents) {
     EXPECT_EQ(controls::ForwardToControl(editable, window_, WM_CTLCOLOREDIT, 0, 0), toolkit::NotHandled);
 }
 
-TEST_F(ControlWindowTest, ListOnlyBoxSelectsByText) {
+TEST_F(SetControlText, ListOnlyBoxSelectsByText) {
     HWND combo = controls::CreateComboControl(24, 0, 0, 200, 300, 0x40);
     ASSERT_NE(combo, nullptr);
     for (const wchar_t* item : {L"alpha", L"beta", L"gamma"}) controls::AddControlItem(24, -1, item);

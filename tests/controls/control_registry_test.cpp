@@ -11,6 +11,9 @@
 #include "toolkit/main_window.h"
 #include "toolkit/window_hooks.h"
 
+#include "support/waiting.h"
+#include "support/worker.h"
+
 #include <atomic>
 
 namespace controls_test {
@@ -18,7 +21,6 @@ namespace {
 
 using controls::ControlSlotCount;
 using controls::FindControl;
-using controls::GetControlText;
 
 TEST(InitControls, InstallsTheToolkitsWindowHooks) {
     const toolkit::WindowHooks& hooks = toolkit::InstalledWindowHooks();
@@ -28,7 +30,7 @@ TEST(InitControls, InstallsTheToolkitsWindowHooks) {
 
 // Every other test uses numbers below 50, so the table is still at its
 // initial size here whatever order the tests run in.
-TEST_F(ControlWindowTest, RegistryKeepsFiftySlotsForLowNumbersAndGrowsByFiftyBeyond) {
+TEST_F(ControlRegistry, RegistryKeepsFiftySlotsForLowNumbersAndGrowsByFiftyBeyond) {
     ASSERT_NE(controls::CreateTextControl(0, 0, 0, 100, 100, L"", 0x804), nullptr);
     ASSERT_NE(controls::CreateComboControl(1, 0, 100, 100, 20, 0x42), nullptr);
     ASSERT_NE(controls::CreateLabelControl(2, 0, 200, 100, 20, L"out"), nullptr);
@@ -38,11 +40,11 @@ TEST_F(ControlWindowTest, RegistryKeepsFiftySlotsForLowNumbersAndGrowsByFiftyBey
     ASSERT_NE(controls::CreateLabelControl(60, 0, 240, 100, 20, L"sixty"), nullptr);
     EXPECT_EQ(ControlSlotCount(), 110);
     for (int64_t n = 4; n < 60; ++n) EXPECT_EQ(FindControl(n), nullptr) << n;
-    EXPECT_EQ(GetControlText(60), L"sixty");
-    EXPECT_EQ(GetControlText(2), L"out");
+    EXPECT_EQ(controls::GetControlText(60), L"sixty");
+    EXPECT_EQ(controls::GetControlText(2), L"out");
 }
 
-TEST_F(ControlWindowTest, ReusedNumberDestroysOldWindowAfterNewOneExists) {
+TEST_F(ControlRegistry, ReusedNumberDestroysOldWindowAfterNewOneExists) {
     HWND old = controls::CreateTextControl(5, 0, 0, 100, 20, L"old", 0);
     ASSERT_NE(old, nullptr);
     controls::ControlRecord* record = FindControl(5);
@@ -70,10 +72,10 @@ TEST_F(ControlWindowTest, ReusedNumberDestroysOldWindowAfterNewOneExists) {
     // The same record now serves the new window.
     EXPECT_EQ(FindControl(5), record);
     EXPECT_EQ(record->window, created);
-    EXPECT_EQ(GetControlText(5), L"new");
+    EXPECT_EQ(controls::GetControlText(5), L"new");
 }
 
-TEST_F(ControlWindowTest, ReusedNumberDropsQueuedEventsOfThatNumberOnly) {
+TEST_F(ControlRegistry, ReusedNumberDropsQueuedEventsOfThatNumberOnly) {
     HWND old = controls::CreateTextControl(6, 0, 0, 100, 20, L"old", 0);
     HWND other = controls::CreateTextControl(7, 0, 30, 100, 20, L"other", 0);
     ASSERT_NE(old, nullptr);
@@ -89,7 +91,7 @@ TEST_F(ControlWindowTest, ReusedNumberDropsQueuedEventsOfThatNumberOnly) {
     EXPECT_EQ(CountEvents(events, toolkit::ControlEvent, 7), 1);
 }
 
-TEST_F(ControlWindowTest, CreationWithoutContainerFailsAndLeavesOldControl) {
+TEST_F(CreateControl, CreationWithoutContainerFailsAndLeavesOldControl) {
     HWND old = controls::CreateTextControl(8, 0, 0, 100, 20, L"kept", 0);
     ASSERT_NE(old, nullptr);
 
@@ -106,9 +108,9 @@ TEST_F(ControlWindowTest, CreationWithoutContainerFailsAndLeavesOldControl) {
     EXPECT_EQ(controls::CreateTextControl(8, 0, 0, 10, 10, L"lost", 0), nullptr);
     EXPECT_EQ(controls::CreateComboControl(8, 0, 0, 10, 10, 0x42), nullptr);
     EXPECT_TRUE(IsWindow(old));
-    EXPECT_EQ(GetControlText(8), L"kept");
+    EXPECT_EQ(controls::GetControlText(8), L"kept");
     controls::SetControlText(8, L"still working");
-    EXPECT_EQ(GetControlText(8), L"still working");
+    EXPECT_EQ(controls::GetControlText(8), L"still working");
 
     // Window 0 becomes the container again with what it had saved.
     EXPECT_EQ(controls::SetControlContainer(window_), nullptr);
@@ -118,47 +120,41 @@ TEST_F(ControlWindowTest, CreationWithoutContainerFailsAndLeavesOldControl) {
     EXPECT_EQ(GetParent(again), window_);
 }
 
-TEST_F(ControlWindowTest, CreationOnThreadWithoutWindowFailsAndLeavesOldControl) {
+TEST_F(CreateControl, CreationOnThreadWithoutWindowFailsAndLeavesOldControl) {
     HWND old = controls::CreateTextControl(10, 0, 0, 100, 20, L"kept", 0);
     ASSERT_NE(old, nullptr);
     struct Job {
         HWND result = reinterpret_cast<HWND>(1);
         std::atomic<bool> done{false};
     } job;
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* j = static_cast<Job*>(p);
-            j->result = controls::CreateLabelControl(10, 0, 0, 10, 10, L"lost");
-            j->done = true;
-            return 0;
-        },
-        &job, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    EXPECT_TRUE(PumpUntil([&] { return job.done.load(); }, 5000));
-    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-    CloseHandle(thread);
+    support::Worker worker([&job] {
+        job.result = controls::CreateLabelControl(10, 0, 0, 10, 10, L"lost");
+        job.done = true;
+    });
+    ASSERT_TRUE(worker.Started());
+    EXPECT_TRUE(WaitEventsUntil([&] { return job.done.load(); }));
+    EXPECT_TRUE(worker.Done(support::Patience));
     EXPECT_EQ(job.result, nullptr);
     EXPECT_TRUE(IsWindow(old));
     EXPECT_EQ(FindControl(10)->window, old);
-    EXPECT_EQ(GetControlText(10), L"kept");
+    EXPECT_EQ(controls::GetControlText(10), L"kept");
 }
 
 TEST(AbsentControl, OperationsOnUnusedNumbersDoNothing) {
     EXPECT_EQ(FindControl(44), nullptr);
-    EXPECT_EQ(GetControlText(44), L"");
+    EXPECT_EQ(controls::GetControlText(44), L"");
     controls::SetControlText(44, L"x");
     controls::SetControlState(44, 0);
     controls::FocusControl(44);
     EXPECT_EQ(controls::AddControlItem(44, -1, L"x"), 0);
-    EXPECT_EQ(GetControlText(44), L"");
+    EXPECT_EQ(controls::GetControlText(44), L"");
     // Out-of-table numbers yield nothing either.
     EXPECT_EQ(FindControl(-5), nullptr);
     EXPECT_EQ(FindControl(1000000), nullptr);
-    EXPECT_EQ(GetControlText(1000000), L"");
+    EXPECT_EQ(controls::GetControlText(1000000), L"");
 }
 
-TEST_F(ControlWindowTest, FocusControlMinusOneRemovesFocus) {
+TEST_F(FocusControl, FocusControlMinusOneRemovesFocus) {
     HWND text = controls::CreateTextControl(11, 0, 0, 100, 20, L"", 0);
     ASSERT_NE(text, nullptr);
     controls::FocusControl(11);
@@ -167,7 +163,7 @@ TEST_F(ControlWindowTest, FocusControlMinusOneRemovesFocus) {
     EXPECT_EQ(GetFocus(), nullptr);
 }
 
-TEST_F(ControlWindowTest, FocusControlGivesEachKindTheFocus) {
+TEST_F(FocusControl, FocusControlGivesEachKindTheFocus) {
     HWND label = controls::CreateLabelControl(12, 0, 0, 100, 20, L"label");
     HWND combo = controls::CreateComboControl(13, 0, 30, 100, 20, 0x42);
     ASSERT_NE(label, nullptr);
@@ -199,7 +195,7 @@ LRESULT CALLBACK ObservingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return r;
 }
 
-TEST_F(ControlWindowTest, IdentifierAndPropertyEqualNumberUntilDestruction) {
+TEST_F(DestroyControl, IdentifierAndPropertyEqualNumberUntilDestruction) {
     for (int64_t number : {0, 14}) {
         SCOPED_TRACE(number);
         HWND label = controls::CreateLabelControl(number, 0, 0, 100, 20, L"id");
@@ -217,11 +213,11 @@ TEST_F(ControlWindowTest, IdentifierAndPropertyEqualNumberUntilDestruction) {
         EXPECT_EQ(g_observation.id, -1);
         EXPECT_FALSE(g_observation.hasKxId);
         EXPECT_EQ(FindControl(number), nullptr);
-        EXPECT_EQ(GetControlText(number), L"");
+        EXPECT_EQ(controls::GetControlText(number), L"");
     }
 }
 
-TEST_F(ControlWindowTest, ControlFromWindowKnowsOnlyRegisteredControls) {
+TEST_F(ControlFromWindow, ControlFromWindowKnowsOnlyRegisteredControls) {
     HWND combo = controls::CreateComboControl(15, 0, 0, 100, 20, 0x42);
     ASSERT_NE(combo, nullptr);
     HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
@@ -238,7 +234,7 @@ TEST_F(ControlWindowTest, ControlFromWindowKnowsOnlyRegisteredControls) {
     EXPECT_EQ(controls::ControlFromWindow(plain), nullptr);
 }
 
-TEST_F(ControlWindowTest, EveryKindGetsTheMessageFont) {
+TEST_F(CreateControl, EveryKindGetsTheMessageFont) {
     const HFONT font = controls::DefaultControlFont();
     ASSERT_NE(font, nullptr);
     NONCLIENTMETRICSW metrics{};
@@ -261,15 +257,15 @@ TEST_F(ControlWindowTest, EveryKindGetsTheMessageFont) {
     }
 }
 
-TEST_F(ControlWindowTest, ControlsOfDestroyedWindowReadEmptyAndIgnoreText) {
+TEST_F(ControlRegistry, ControlsOfDestroyedWindowReadEmptyAndIgnoreText) {
     HWND text = controls::CreateTextControl(19, 0, 0, 100, 20, L"transcript", 0x804);
     ASSERT_NE(text, nullptr);
     toolkit::CloseNumberedWindow(0);
     EXPECT_FALSE(IsWindow(text));
     EXPECT_EQ(FindControl(19), nullptr);
-    EXPECT_EQ(GetControlText(19), L"");
+    EXPECT_EQ(controls::GetControlText(19), L"");
     controls::SetControlText(19, L"late line");
-    EXPECT_EQ(GetControlText(19), L"");
+    EXPECT_EQ(controls::GetControlText(19), L"");
     // The thread has no container any more.
     EXPECT_EQ(controls::SetControlContainer(nullptr), nullptr);
 }

@@ -21,7 +21,7 @@ struct StyleCase {
     DWORD exStyle;
 };
 
-TEST_F(ControlWindowTest, CreationStylesAreExact) {
+TEST_F(CreateControl, CreationStylesAreExact) {
     const StyleCase cases[] = {
         {"label out", [] { return controls::CreateLabelControl(2, 0, 0, 100, 20, L"out"); }, L"Static", 0x50020080, 0},
         {"transcript 0x804", [] { return controls::CreateTextControl(0, 0, 30, 300, 200, L"", 0x804); }, L"Edit",
@@ -63,7 +63,7 @@ TEST_F(ControlWindowTest, CreationStylesAreExact) {
 }
 
 // The process is not DPI aware, so geometry reaches the platform unscaled.
-TEST_F(ControlWindowTest, GeometryReachesPlatformUnchanged) {
+TEST_F(CreateControl, GeometryReachesPlatformUnchanged) {
     WindowLifeRecorder recorder;
     ASSERT_NE(controls::CreateLabelControl(2, 7, 9, 100, 20, L"out"), nullptr);
     ASSERT_NE(controls::CreateTextControl(0, 11, 13, 300, 200, L"", 0x804), nullptr);
@@ -75,7 +75,7 @@ TEST_F(ControlWindowTest, GeometryReachesPlatformUnchanged) {
     EXPECT_EQ((std::vector<int>{text->x, text->y, text->cx, text->cy}), (std::vector<int>{11, 13, 300, 200}));
 }
 
-TEST_F(ControlWindowTest, ComboListHasTheScrollBarAndBorder) {
+TEST_F(CreateControl, ComboListHasTheScrollBarAndBorder) {
     for (uint32_t flags : {0x42u, 0x40u}) {
         SCOPED_TRACE(flags);
         HWND combo = controls::CreateComboControl(1, 0, 0, 200, 300, flags);
@@ -90,7 +90,7 @@ TEST_F(ControlWindowTest, ComboListHasTheScrollBarAndBorder) {
     }
 }
 
-TEST_F(ControlWindowTest, EditableComboHasTabStopOnItsFieldOnly) {
+TEST_F(CreateControl, EditableComboHasTabStopOnItsFieldOnly) {
     HWND combo = controls::CreateComboControl(1, 0, 0, 200, 300, 0x42);
     ASSERT_NE(combo, nullptr);
     EXPECT_EQ(StyleOf(combo) & WS_TABSTOP, 0);
@@ -127,7 +127,7 @@ HWND PlainStatic(HWND parent, const wchar_t* text, int y) {
     return w;
 }
 
-TEST_F(ControlWindowTest, LabelShowsAmpersandAsText) {
+TEST_F(CreateControl, LabelShowsAmpersandAsText) {
     HWND label = controls::CreateLabelControl(2, 0, 0, 100, 20, L"&x");
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(StyleOf(label) & SS_NOPREFIX, SS_NOPREFIX);

@@ -5,6 +5,8 @@
 #include "toolkit/event_queue.h"
 #include "toolkit/main_window.h"
 
+#include "support/waiting.h"
+
 namespace controls_test {
 namespace {
 
@@ -38,14 +40,8 @@ std::vector<TakenEvent> DrainEvents() {
     return taken;
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, std::vector<TakenEvent>* taken) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (GetTickCount64() >= deadline) return false;
-        const int64_t result = toolkit::WaitEvent(1);
-        if (taken && IsEventCode(result)) taken->push_back({result, toolkit::EventMenuItem()});
-    }
-    return true;
+bool WaitEventsUntil(const std::function<bool()>& done) {
+    return support::PumpUntil(done, support::Patience, [] { (void)toolkit::WaitEvent(1); });
 }
 
 int CountEvents(const std::vector<TakenEvent>& events, int64_t code, int64_t object) {

@@ -1,8 +1,9 @@
 #pragma once
 // Shared pieces of the control tests: the libraries started once per
-// process, a fixture that opens window 0 for each test, bounded pumping
-// through the real event wait, and a CBT hook that records the windows
-// created and destroyed on this thread.
+// process, a fixture that opens window 0 for each test (and the suites named
+// after the operation they test that use it), bounded pumping through the
+// real event wait, and a CBT hook that records the windows created and
+// destroyed on this thread.
 
 #include <windows.h>
 
@@ -24,9 +25,9 @@ struct TakenEvent {
 // bounded), returning the events taken.
 std::vector<TakenEvent> DrainEvents();
 
-// Pumps WaitEvent(1) until `done` holds or `timeoutMs` passed; events taken
-// on the way are appended to `taken` when given.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, std::vector<TakenEvent>* taken = nullptr);
+// Pumps WaitEvent(1) until `done` holds (bounded by the patience); events
+// taken on the way are dropped.
+bool WaitEventsUntil(const std::function<bool()>& done);
 
 int CountEvents(const std::vector<TakenEvent>& events, int64_t code, int64_t object);
 
@@ -38,6 +39,18 @@ protected:
     void TearDown() override;
     HWND window_ = nullptr;
 };
+
+// The suites, each named after the operation its tests are about.
+using CreateControl = ControlWindowTest;
+using DestroyControl = ControlWindowTest;
+using ControlRegistry = ControlWindowTest;
+using ControlFromWindow = ControlWindowTest;
+using GetControlText = ControlWindowTest;
+using SetControlText = ControlWindowTest;
+using SetControlState = ControlWindowTest;
+using AddControlItem = ControlWindowTest;
+using FocusControl = ControlWindowTest;
+using RaiseControlEvent = ControlWindowTest;  // the events the controls' notifications become
 
 struct WindowRecordEntry {
     bool created;  // false: destroyed

@@ -28,7 +28,7 @@ void TypeCharacter(HWND field, wchar_t c) {
     FAIL() << "WM_CHAR was not dispatched";
 }
 
-TEST_F(ControlWindowTest, TranscriptReturnsTextWithLineBreaksUnchanged) {
+TEST_F(GetControlText, TranscriptReturnsTextWithLineBreaksUnchanged) {
     ASSERT_NE(controls::CreateTextControl(Text, 0, 0, 300, 200, L"", 0x804), nullptr);
     const wchar_t* text = L"first\r\nsecond";
     controls::SetControlText(Text, text);
@@ -37,7 +37,7 @@ TEST_F(ControlWindowTest, TranscriptReturnsTextWithLineBreaksUnchanged) {
     EXPECT_EQ(controls::GetControlText(Text), L"");
 }
 
-TEST_F(ControlWindowTest, AddControlItemOnTextControlChangesNothing) {
+TEST_F(AddControlItem, AddControlItemOnTextControlChangesNothing) {
     ASSERT_NE(controls::CreateTextControl(Text, 0, 0, 300, 200, L"kept\r\ntext", 0x804), nullptr);
     for (int64_t position : {-2, -1, 0, 1, 5}) {
         SCOPED_TRACE(position);
@@ -49,7 +49,7 @@ TEST_F(ControlWindowTest, AddControlItemOnTextControlChangesNothing) {
     EXPECT_EQ(controls::GetControlText(Text), L"kept\r\ntext");
 }
 
-TEST_F(ControlWindowTest, SetControlTextRaisesNoEventOnCallingThread) {
+TEST_F(SetControlText, SetControlTextRaisesNoEventOnCallingThread) {
     HWND field = controls::CreateTextControl(Text, 0, 0, 300, 20, L"", 0);
     ASSERT_NE(field, nullptr);
     (void)DrainEvents();
@@ -67,7 +67,7 @@ TEST_F(ControlWindowTest, SetControlTextRaisesNoEventOnCallingThread) {
     EXPECT_GT(ControlEventsOf(Text), 0);
 }
 
-TEST_F(ControlWindowTest, TypedCharacterRaisesEditNotificationCodes) {
+TEST_F(RaiseControlEvent, TypedCharacterRaisesEditNotificationCodes) {
     HWND field = controls::CreateTextControl(Text, 0, 0, 300, 20, L"", 0);
     ASSERT_NE(field, nullptr);
     controls::FocusControl(Text);
@@ -91,7 +91,7 @@ TEST_F(ControlWindowTest, TypedCharacterRaisesEditNotificationCodes) {
     EXPECT_EQ(controls::GetControlText(Text), L"abc");
 }
 
-TEST_F(ControlWindowTest, FocusChangesRaiseFocusEventsAndNotifications) {
+TEST_F(FocusControl, FocusChangesRaiseFocusEventsAndNotifications) {
     HWND field = controls::CreateTextControl(Text, 0, 0, 300, 20, L"", 0);
     HWND other = controls::CreateTextControl(23, 0, 30, 300, 20, L"", 0);
     ASSERT_NE(field, nullptr);

@@ -27,9 +27,7 @@ protected:
     }
 
     // Pumps until a MenuEvent is taken; returns every wait result up to it.
-    static std::vector<int64_t> PumpToMenuEvent() {
-        return PumpUntil([](const std::vector<int64_t>& r) { return !r.empty() && r.back() == MenuEvent; });
-    }
+    static std::vector<int64_t> PumpToMenuEvent() { return ResultsUntil(MenuEvent); }
 
     // Pumps until the key input has been handled and things are quiet.
     static void PumpKeys() { (void)TakeEvents(60); }
@@ -276,8 +274,7 @@ TEST_F(ShortcutsTest, AltF4IsACloseRequestThatKeepsTheWindow) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     SetFocus(edit);
     PressKey(VK_F4, {VK_MENU});
-    const std::vector<int64_t> results =
-        PumpUntil([](const std::vector<int64_t>& r) { return !r.empty() && r.back() == CloseEvent; });
+    const std::vector<int64_t> results = ResultsUntil(CloseEvent);
     ASSERT_FALSE(results.empty());
     EXPECT_EQ(results.back(), CloseEvent);
     EXPECT_EQ(EventMenuItem(), 0) << "the object of CloseEvent is the window number";

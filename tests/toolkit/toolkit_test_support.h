@@ -1,14 +1,17 @@
 #pragma once
 // Shared by the toolkit's tests: library start-up, a stand-in for the
 // controls library behind the window hooks, pumping the real event wait with
-// a deadline, reading the events taken, real key input, a worker thread, and
-// recording what a window receives.
+// a deadline, reading the events taken and real key input. Message recording
+// is the test-support library's.
 
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/event_state.h"
 #include "toolkit/main_window.h"
 #include "toolkit/window_hooks.h"
+
+#include "support/message_recorder.h"
+#include "support/waiting.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +21,8 @@
 #include <vector>
 
 namespace toolkit_test {
+
+using support::MessageRecorder;
 
 // What the toolkit handed to the window hooks, and the reply the control
 // hook gives (NotHandled unless a test sets another).
@@ -91,16 +96,13 @@ inline Event LastTaken(int64_t code) {
     return Event{code, current.object, current.window, current.data};
 }
 
-// Every result of WaitEvent(10) until `done` holds for the results so far or
-// the deadline passes.
-inline std::vector<int64_t> PumpUntil(const std::function<bool(const std::vector<int64_t>&)>& done,
-                                      DWORD deadlineMs = 3000) {
+// Every non-zero result of WaitEvent(10) up to and including the first that
+// is `code` (bounded by the patience).
+inline std::vector<int64_t> ResultsUntil(int64_t code) {
     std::vector<int64_t> results;
-    const ULONGLONG start = GetTickCount64();
-    while (!done(results) && GetTickCount64() - start < deadlineMs) {
-        const int64_t result = toolkit::WaitEvent(10);
-        if (result != 0) results.push_back(result);
-    }
+    (void)support::PumpUntil([&] { return !results.empty() && results.back() == code; }, support::Patience, [&] {
+        if (const int64_t result = toolkit::WaitEvent(10); result != 0) results.push_back(result);
+    });
     return results;
 }
 
@@ -168,81 +170,12 @@ inline void PressKey(WORD key, std::initializer_list<WORD> modifiers = {}) {
 // this thread and has the focus it is meant to have.
 inline bool MakeForeground(HWND window) {
     SetForegroundWindow(window);
-    const ULONGLONG start = GetTickCount64();
-    while (GetTickCount64() - start < 3000) {
-        if (GetForegroundWindow() == window && GetActiveWindow() == window) return true;
-        (void)toolkit::WaitEvent(5);
-        SetForegroundWindow(window);
-    }
-    return false;
+    return support::PumpUntil([window] { return GetForegroundWindow() == window && GetActiveWindow() == window; },
+                              support::Patience, [window] {
+                                  (void)toolkit::WaitEvent(5);
+                                  SetForegroundWindow(window);
+                              });
 }
-
-// A thread that runs one function; joined by Join or the destructor.
-class Worker {
-public:
-    explicit Worker(std::function<void()> work) : work_(std::move(work)) {
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~Worker() { Join(); }
-    void Join() {
-        if (thread_) {
-            WaitForSingleObject(thread_, 10000);
-            CloseHandle(thread_);
-            thread_ = nullptr;
-        }
-    }
-
-private:
-    static DWORD WINAPI Run(void* p) {
-        static_cast<Worker*>(p)->work_();
-        return 0;
-    }
-    std::function<void()> work_;
-    HANDLE thread_ = nullptr;
-};
-
-// Records the messages a window receives by subclassing it.
-class MessageRecorder {
-public:
-    explicit MessageRecorder(HWND window) : window_(window) {
-        SetPropW(window, L"TestRecorder", this);
-        previous_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-    }
-    ~MessageRecorder() {
-        if (IsWindow(window_)) {
-            SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
-            RemovePropW(window_, L"TestRecorder");
-        }
-    }
-    struct Message {
-        UINT message;
-        WPARAM wParam;
-    };
-    std::vector<Message> messages;
-    size_t Count(UINT message, WPARAM wParam) const {
-        size_t n = 0;
-        for (const Message& m : messages)
-            if (m.message == message && m.wParam == wParam) ++n;
-        return n;
-    }
-    size_t Count(UINT message) const {
-        size_t n = 0;
-        for (const Message& m : messages)
-            if (m.message == message) ++n;
-        return n;
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        auto* self = static_cast<MessageRecorder*>(GetPropW(w, L"TestRecorder"));
-        if (!self) return DefWindowProcW(w, m, wp, lp);
-        self->messages.push_back({m, wp});
-        return CallWindowProcW(self->previous_, w, m, wp, lp);
-    }
-    HWND window_;
-    WNDPROC previous_ = nullptr;
-};
 
 // A plain "Edit" child with the given styles added to WS_CHILD | WS_VISIBLE.
 inline HWND MakeEdit(HWND parent, DWORD style, int id, int x = 10) {

@@ -1,5 +1,8 @@
 #include "tests/tools/standin_launch.h"
 
+#include "support/text.h"
+#include "support/waiting.h"
+
 #include <utility>
 
 namespace standin_test {
@@ -8,20 +11,6 @@ using toolkit::Guard;
 using toolkit::UniqueHandle;
 
 namespace {
-
-std::wstring MyDirectory() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return L".";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L"\\/"));
-}
 
 // The caller's environment block with the extra entries after it.
 std::wstring EnvironmentBlock(const std::vector<std::wstring>& extra) {
@@ -47,13 +36,11 @@ bool MakePipe(UniqueHandle& parentEnd, UniqueHandle& childEnd, bool childReads) 
 
 }  // namespace
 
-std::wstring BesideMe(const wchar_t* fileName) { return MyDirectory() + L"\\" + fileName; }
-
 std::wstring StandInPath() {
     std::wstring relative = WSLC_STANDIN_DIR;  // from the test's directory to the stand-in's
     for (auto& c : relative)
         if (c == L'/') c = L'\\';
-    return MyDirectory() + L"\\" + relative + L"\\wsl.exe";
+    return support::BesideTest(relative + L"\\wsl.exe");
 }
 
 bool StartStandIn(const std::wstring& parameters, const LaunchOptions& options, Launched& launched) {
@@ -116,20 +103,15 @@ DWORD WINAPI Collector::Pump(void* param) noexcept {
 }
 
 bool Collector::WaitFor(const std::string& wanted, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        {
-            Guard g(lock_);
-            if (text_.find(wanted) != std::string::npos) return true;
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return false;
-        if (WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0) {
-            Guard g(lock_);
-            return text_.find(wanted) != std::string::npos;
-        }
-        WaitForSingleObject(changed_.get(), static_cast<DWORD>(deadline - now));
-    }
+    const auto holds = [&] {
+        Guard g(lock_);
+        return text_.find(wanted) != std::string::npos;
+    };
+    // A stream that has ended brings nothing more: no use waiting on.
+    const auto ended = [&] { return WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0; };
+    (void)support::PumpUntil([&] { return holds() || ended(); }, timeoutMs,
+                             [&] { WaitForSingleObject(changed_.get(), 50); });
+    return holds();
 }
 
 bool Collector::WaitEnd(DWORD timeoutMs) { return WaitForSingleObject(thread_.get(), timeoutMs) == WAIT_OBJECT_0; }

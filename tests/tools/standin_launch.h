@@ -12,9 +12,8 @@
 
 namespace standin_test {
 
-// The wsl.exe of this build directory, and a program beside the test.
+// The wsl.exe of this build directory.
 std::wstring StandInPath();
-std::wstring BesideMe(const wchar_t* fileName);
 
 struct LaunchOptions {
     std::wstring directory;                 // empty: the caller's

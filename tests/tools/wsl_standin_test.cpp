@@ -7,6 +7,9 @@
 
 #include "tests/tools/standin_launch.h"
 
+#include "support/text.h"
+#include "support/waiting.h"
+
 using namespace standin_test;
 
 namespace {
@@ -29,12 +32,14 @@ std::string BinaryPattern(size_t size) {
     return data;
 }
 
-// First difference of two long texts, for a readable failure.
-std::string FirstDifference(const std::string& got, const std::string& expected) {
+// Whether a long text is the one expected; when not, says where they part
+// rather than printing megabytes.
+::testing::AssertionResult SameText(const std::string& got, const std::string& expected) {
+    if (got == expected) return ::testing::AssertionSuccess();
     size_t i = 0;
     while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
-    return "sizes " + std::to_string(got.size()) + " and " + std::to_string(expected.size()) +
-           ", first difference at byte " + std::to_string(i);
+    return ::testing::AssertionFailure() << "sizes " << got.size() << " and " << expected.size()
+                                         << ", first difference at byte " << i;
 }
 
 // An empty directory of its own under the temporary folder, removed with
@@ -53,15 +58,23 @@ public:
     }
     bool Made() const { return made_; }
     const std::wstring& Path() const { return path_; }
+    // Options that start the stand-in in this directory.
+    LaunchOptions LaunchHere() const {
+        LaunchOptions options;
+        options.directory = path_;
+        return options;
+    }
 
 private:
     std::wstring path_;
     bool made_ = false;
 };
 
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 LaunchOptions WithFakeRelay(const std::wstring& mode) {
     LaunchOptions options;
-    options.environment = {L"WSL_STANDIN_RELAY=" + BesideMe(L"fake_relay.exe"), L"FAKE_RELAY_MODE=" + mode,
+    options.environment = {L"WSL_STANDIN_RELAY=" + support::BesideTest(L"fake_relay.exe"), L"FAKE_RELAY_MODE=" + mode,
                            L"WSL_STANDIN_WAIT_MS=3000"};
     return options;
 }
@@ -98,11 +111,11 @@ TEST(WslStandIn, QuotesGroupWordsAndAreDropped) {
 }
 
 TEST(WslStandIn, MegabyteBurstArrivesWholeAndInOrder) {
-    const RunResult r = RunStandIn(L"seq 1 170000");
-    ASSERT_TRUE(r.finished);
     const std::string expected = Sequence(170000);
     ASSERT_GT(expected.size(), 1000000u);
-    EXPECT_TRUE(r.out == expected) << FirstDifference(r.out, expected);
+    const RunResult r = RunStandIn(L"seq 1 170000");
+    ASSERT_TRUE(r.finished);
+    EXPECT_TRUE(SameText(r.out, expected));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.exitCode, 0u);
 }
@@ -113,8 +126,8 @@ TEST(WslStandIn, SimultaneousBurstsOnBothStreamsStayApart) {
     const RunResult r = RunStandIn(L"bash -c \"seq 1 120000 >&2 & seq 1 120000; wait\"");
     ASSERT_TRUE(r.finished);
     const std::string expected = Sequence(120000);
-    EXPECT_TRUE(r.out == expected) << "stdout: " << FirstDifference(r.out, expected);
-    EXPECT_TRUE(r.err == expected) << "stderr: " << FirstDifference(r.err, expected);
+    EXPECT_TRUE(SameText(r.out, expected)) << "stdout";
+    EXPECT_TRUE(SameText(r.err, expected)) << "stderr";
     EXPECT_EQ(r.exitCode, 0u);
 }
 
@@ -127,23 +140,18 @@ TEST(WslStandIn, SimultaneousBurstsOnBothStreamsStayApart) {
 TEST(WslStandIn, OutputQueuedBehindSlowReaderSurvivesCommandEnd) {
     ScratchDirectory scratch;
     ASSERT_TRUE(scratch.Made());
-    LaunchOptions options;
-    options.directory = scratch.Path();
     Launched child;
-    ASSERT_TRUE(StartStandIn(L"bash -c \"seq 1 600000; touch done; exit 4\"", options, child));
+    ASSERT_TRUE(StartStandIn(L"bash -c \"seq 1 600000; touch done; exit 4\"", scratch.LaunchHere(), child));
     child.input.reset();
     Collector err(child.error.get());
     const std::wstring done = scratch.Path() + L"\\done";
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) {
-        // Nothing to wait on: the command runs on the Linux side.
-        WaitForSingleObject(child.process.get(), 20);
-    }
+    // Nothing to wait on but the file: the command runs on the Linux side.
+    (void)support::WaitUntil([&] { return FileExists(done); }, support::Patience, 20);
     Collector out(child.output.get());
     ASSERT_EQ(WaitForSingleObject(child.process.get(), 30000), WAIT_OBJECT_0);
     ASSERT_TRUE(out.WaitEnd(5000));
     const std::string expected = Sequence(600000);
-    EXPECT_TRUE(out.Text() == expected) << FirstDifference(out.Text(), expected);
+    EXPECT_TRUE(SameText(out.Text(), expected));
     DWORD code = 0;
     GetExitCodeProcess(child.process.get(), &code);
     EXPECT_EQ(code, 4u) << err.Text();
@@ -156,7 +164,7 @@ TEST(WslStandIn, InputReachesCommandAndItsEndEndsIt) {
     const std::string data = BinaryPattern(1 << 20);
     const RunResult r = RunStandIn(L"cat", data);
     ASSERT_TRUE(r.finished) << "cat did not end when its input was closed";
-    EXPECT_TRUE(r.out == data) << FirstDifference(r.out, data);
+    EXPECT_TRUE(SameText(r.out, data));
     EXPECT_EQ(r.exitCode, 0u);
 }
 
@@ -184,7 +192,7 @@ TEST(WslStandIn, InputFromFileEndsAtItsEnd) {
     }
     DeleteFileW(path.c_str());
     ASSERT_TRUE(r.finished) << "the end of the file did not end the command's input";
-    EXPECT_TRUE(r.out == data) << FirstDifference(r.out, data);
+    EXPECT_TRUE(SameText(r.out, data));
     EXPECT_EQ(r.exitCode, 0u);
 }
 
@@ -231,9 +239,7 @@ TEST(WslStandIn, CommandRunsInCallersDirectory) {
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
     }
-    LaunchOptions options;
-    options.directory = scratch.Path();
-    const RunResult r = RunStandIn(L"cat marker.txt", {}, options);
+    const RunResult r = RunStandIn(L"cat marker.txt", {}, scratch.LaunchHere());
     DeleteFileW(marker.c_str());
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.out, content);
@@ -259,22 +265,17 @@ TEST(WslStandIn, CommandKilledBySignalGivesShellStyleCode) {
 TEST(WslStandIn, KilledStandInHangsUpTheCommand) {
     ScratchDirectory scratch;
     ASSERT_TRUE(scratch.Made());
-    LaunchOptions options;
-    options.directory = scratch.Path();
     Launched child;
-    ASSERT_TRUE(StartStandIn(
-        L"bash -c \"trap 'touch hung-up; exit' HUP; echo ready; while :; do sleep 0.1; done\"", options, child));
+    ASSERT_TRUE(StartStandIn(L"bash -c \"trap 'touch hung-up; exit' HUP; echo ready; while :; do sleep 0.1; done\"",
+                             scratch.LaunchHere(), child));
     Collector out(child.output.get());
     Collector err(child.error.get());
     ASSERT_TRUE(out.WaitFor("ready\n", 20000)) << err.Text();
     ASSERT_TRUE(TerminateProcess(child.process.get(), 9));  // our own child, by its handle
     const std::wstring mark = scratch.Path() + L"\\hung-up";
-    const ULONGLONG deadline = GetTickCount64() + 20000;
-    while (GetFileAttributesW(mark.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) {
-        // Nothing to wait on: the command runs on the Linux side.
-        WaitForSingleObject(child.process.get(), 20);
-    }
-    EXPECT_NE(GetFileAttributesW(mark.c_str()), INVALID_FILE_ATTRIBUTES) << "the command was not hung up";
+    // Nothing to wait on but the file: the command runs on the Linux side.
+    EXPECT_TRUE(support::WaitUntil([&] { return FileExists(mark); }, 2 * support::Patience, 20))
+        << "the command was not hung up";
     DeleteFileW(mark.c_str());
 }
 
@@ -295,35 +296,28 @@ TEST(WslStandInRelay, WrongTokenIsRefusedAndRightOneServed) {
     EXPECT_EQ(r.exitCode, 0u);
 }
 
-TEST(WslStandInRelay, GivesUpWhenNoPeerProvesToken) {
-    const RunResult r = RunStandIn(L"true", {}, WithFakeRelay(L"wrong-then-silent"));
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exitCode, 255u);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("did not connect"), std::string::npos) << r.err;
-}
-
-TEST(WslStandInRelay, ReportsRelayThatEndsWithoutConnecting) {
-    const RunResult r = RunStandIn(L"true", {}, WithFakeRelay(L"exit"));
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exitCode, 255u);
-    EXPECT_NE(r.err.find("ended without connecting"), std::string::npos) << r.err;
-}
-
-TEST(WslStandInRelay, ReportsRelayThatCannotStart) {
-    LaunchOptions options;
-    options.environment = {L"WSL_STANDIN_RELAY=" + BesideMe(L"no-such-relay.exe")};
-    const RunResult r = RunStandIn(L"true", {}, options);
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exitCode, 255u);
-    EXPECT_NE(r.err.find("cannot start"), std::string::npos) << r.err;
-}
-
-// Output that came before a lost connection is kept; the loss is an error.
-TEST(WslStandInRelay, LostConnectionKeepsOutputAndFails) {
-    const RunResult r = RunStandIn(L"true", {}, WithFakeRelay(L"drop"));
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.out, "partial\n");
-    EXPECT_EQ(r.exitCode, 255u);
-    EXPECT_NE(r.err.find("lost"), std::string::npos) << r.err;
+// Each way the relay can fail ends wsl.exe with 255 and a message on its
+// standard error; output that came before the failure is kept.
+TEST(WslStandInRelay, RelayFaultsEndWith255AndSayWhy) {
+    LaunchOptions cannotStart;
+    cannotStart.environment = {L"WSL_STANDIN_RELAY=" + support::BesideTest(L"no-such-relay.exe")};
+    const struct {
+        const char* name;
+        LaunchOptions options;
+        std::string out;
+        std::string message;
+    } cases[] = {
+        {"gives up when no peer proves the token", WithFakeRelay(L"wrong-then-silent"), "", "did not connect"},
+        {"a relay that ends without connecting", WithFakeRelay(L"exit"), "", "ended without connecting"},
+        {"a relay that cannot start", cannotStart, "", "cannot start"},
+        {"a lost connection keeps the output before it", WithFakeRelay(L"drop"), "partial\n", "lost"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult r = RunStandIn(L"true", {}, c.options);
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.exitCode, 255u);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
 }
