@@ -1,9 +1,7 @@
 // The operations that address a control by number, dispatched to the kind's
 // slots with the fallbacks every kind shares; a number without a control
-// does nothing. The console calls them on the main thread, which owns the
-// controls. From another thread they still work: the platform carries each
-// window message over to the owning thread, which handles it inside its
-// event wait, and the call returns only then.
+// does nothing. They are called on the thread that owns the controls; text
+// from other threads reaches the transcript through the console's feed.
 #include "controls/control_creation.h"
 #include "controls/control_framework.h"
 #include "toolkit/scoped.h"
@@ -23,8 +21,8 @@ std::wstring ReadWindowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     if (length <= 0) return {};
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    // The text may have shrunk between the two calls (another thread); the
-    // copy is NUL-terminated either way.
+    // The copy is NUL-terminated even if the text shrank between the two
+    // calls.
     (void)GetWindowTextW(window, text.data(), length + 1);
     text.resize(text.find(L'\0'));
     return text;
