@@ -1,6 +1,8 @@
 #include "app/transcript_feed.h"
 
 #include "pump_fixture.h"
+#include "support/message_recorder.h"
+#include "support/worker.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -21,6 +23,13 @@ protected:
     }
     void TearDown() override { DestroyWindow(parent_); }
 
+    // The feed's wake window, when it was made as a child of parent_.
+    [[nodiscard]] HWND WakeWindow() const {
+        for (HWND child = GetWindow(parent_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (child != edit_) return child;
+        return nullptr;
+    }
+
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
 };
@@ -29,26 +38,51 @@ struct Waiter {
     app::TranscriptFeed* feed;
     uint64_t ticket;
     std::atomic<int> result{-1};
+    std::atomic<bool> shownAtReturn{false};
 };
 
 DWORD WINAPI WaitForTicket(void* p) {
     auto* w = static_cast<Waiter*>(p);
-    w->result.store(w->feed->WaitShown(w->ticket) ? 1 : 0);
+    const bool shown = w->feed->WaitShown(w->ticket);
+    w->shownAtReturn.store(w->feed->IsShown(w->ticket));
+    w->result.store(shown ? 1 : 0);
     return 0;
 }
 
-TEST_F(TranscriptFeedTest, PiecesFromAnotherThreadArriveInOrderWithOneWakeUp) {
+// A pump thread hands many pieces before the main thread gets to them: they
+// cost one wake-up and arrive in order.
+TEST_F(TranscriptFeedTest, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp) {
     app::TranscriptFeed feed;
-    ASSERT_TRUE(feed.Attach(edit_));
-    Waiter w{&feed, 0};
-    for (int i = 0; i < 500; ++i) w.ticket = feed.Hand(L"\r\n" + std::to_wstring(i));
-    HANDLE thread = CreateThread(nullptr, 0, WaitForTicket, &w, 0, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return w.result.load() != -1; }, 10000));
-    EXPECT_EQ(w.result.load(), 1);
+    ASSERT_TRUE(feed.Attach(edit_, parent_));
+    const HWND wake = WakeWindow();
+    ASSERT_TRUE(wake);
+    support::MessageRecorder wakeUps(wake);
+    uint64_t last = 0;
+    support::Worker pump([&] {
+        for (int i = 0; i < 500; ++i) last = feed.Hand(L"\r\n" + std::to_wstring(i));
+    });
+    ASSERT_TRUE(pump.Done(support::Patience));
+    EXPECT_FALSE(feed.IsShown(last));  // no message has been dispatched yet
+    ASSERT_TRUE(PumpUntil([&] { return feed.IsShown(last); }));
     std::wstring expected;
     for (int i = 0; i < 500; ++i) expected += L"\r\n" + std::to_wstring(i);
     EXPECT_EQ(WindowText(edit_), expected);
-    WaitForSingleObject(thread, 5000);
+    EXPECT_EQ(wakeUps.messages.size(), 1u);
+    feed.Close();
+}
+
+// A pump waiting for its text goes on once the main thread has shown it.
+TEST_F(TranscriptFeedTest, AWaiterIsReleasedOnceItsTextIsShown) {
+    app::TranscriptFeed feed;
+    ASSERT_TRUE(feed.Attach(edit_));
+    Waiter w{&feed, feed.Hand(L"\r\nshown")};
+    HANDLE thread = CreateThread(nullptr, 0, WaitForTicket, &w, 0, nullptr);
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(PumpUntil([&] { return w.result.load() != -1; }));
+    EXPECT_EQ(w.result.load(), 1);
+    EXPECT_TRUE(w.shownAtReturn.load());
+    EXPECT_EQ(WindowText(edit_), L"\r\nshown");
+    EXPECT_EQ(WaitForSingleObject(thread, support::Patience), static_cast<DWORD>(WAIT_OBJECT_0));
     CloseHandle(thread);
     feed.Close();
 }
@@ -70,7 +104,7 @@ TEST_F(TranscriptFeedTest, CloseReleasesWaitersAndStopsDelivery) {
 
     (void)feed.Hand(L"after close");
     feed.Deliver();
-    PumpUntil([] { return false; }, 50);
+    support::DispatchMessages(0);  // any wake-up posted by now
     EXPECT_EQ(WindowText(edit_), L"");
     Waiter late{&feed, feed.Hand(L"late")};
     EXPECT_EQ(WaitForTicket(&late), 0u);

@@ -54,6 +54,10 @@ public:
         SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
         input_.reset(inWrite);
+        // A look at the shell's end of its input, to see what waits there unread.
+        HANDLE peek = nullptr;
+        if (DuplicateHandle(GetCurrentProcess(), inRead, GetCurrentProcess(), &peek, 0, FALSE, DUPLICATE_SAME_ACCESS))
+            inputPeek_.reset(peek);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -85,6 +89,12 @@ public:
                n == bytes.size();
     }
     void CloseInput() { input_.reset(); }
+    // Bytes written to the shell's input and not yet read, a write that
+    // waits for room in the pipe included.
+    size_t InputWaiting() const {
+        DWORD available = 0;
+        return PeekNamedPipe(inputPeek_.get(), nullptr, 0, nullptr, &available, nullptr) ? available : 0;
+    }
     // Closes the input, waits for the end and returns the exit code.
     DWORD Finish() {
         CloseInput();
@@ -99,7 +109,7 @@ public:
     std::string output, errors;
 
 private:
-    UniqueHandle process_, input_;
+    UniqueHandle process_, input_, inputPeek_;
     std::unique_ptr<PipeReader> output_, errors_;
 };
 
@@ -185,8 +195,10 @@ TEST(ScriptedShell, HoldStopsReadingUntilTheSignalFile) {
     std::string big(1 << 20, 'z');
     big += "end";
     std::thread writer([&] { EXPECT_TRUE(shell.Write(big)); });
-    // While held, at most the read already in progress gets through.
-    Sleep(500);
+    // While held, the write waits in the pipe whole, but for the read that
+    // was already in progress (at most 4096 bytes, which may include "start").
+    EXPECT_TRUE(e2e::WaitUntil([&] { return shell.InputWaiting() + 4096 >= big.size(); }, 10000))
+        << shell.InputWaiting() << " bytes wait";
     EXPECT_LE(shell.shell_.ReceivedInput().size(), 5u + 4096u);
     ASSERT_TRUE(shell.shell_.Signal(L"go"));
     writer.join();
