@@ -24,8 +24,7 @@ using OutputPumps = PumpTest;
 TEST_F(OutputPumps, StdoutAndStderrLinesReachTheTranscriptWithTheirBeeps) {
     Gate outputShown;
     StartShell(L"out:" + Hex("abc\n") + outputShown.Await() + L"err:" + Hex("oops\n") + L" exit:0");
-    ASSERT_TRUE(PumpUntil([&] { return Transcript() == L"\r\nabc\n"; })) << support::Utf8(Transcript());
-    outputShown.Open();
+    ASSERT_TRUE(OpenWhenShown(outputShown, L"\r\nabc\n"));
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Transcript(), std::wstring(L"\r\nabc\n\r\noops") + Closed);
     const auto beeps = TakeBeeps();
@@ -42,8 +41,7 @@ TEST_F(OutputPumps, StdoutAndStderrLinesReachTheTranscriptWithTheirBeeps) {
 TEST_F(OutputPumps, UnfinishedLastLinesOfBothStreamsAreShownBeforeTheEnd) {
     Gate lineShown;
     StartShell(L"out:" + Hex("line\nprompt$ ") + lineShown.Await() + L"err:" + Hex("warning: no end") + L" exit:0");
-    ASSERT_TRUE(PumpUntil([&] { return Transcript() == L"\r\nline\n"; })) << support::Utf8(Transcript());
-    lineShown.Open();
+    ASSERT_TRUE(OpenWhenShown(lineShown, L"\r\nline\n"));
     ASSERT_TRUE(WaitForEnd());
     // Both streams end with the child: their last lines come in either order.
     const std::wstring t = Transcript();
@@ -223,8 +221,7 @@ TEST_F(OutputPumps, AReadBufferThatCouldNotBeHadIsAskedForAgain) {
     pumps_.allocate = &FailingAllocation;
     Gate linesShown;
     StartShell(L"out:" + Hex("one\ntwo\n") + linesShown.Await() + L"err:" + Hex("oops\n") + L" exit:0");
-    ASSERT_TRUE(PumpUntil([&] { return Transcript() == L"\r\none\n\r\ntwo\n"; })) << support::Utf8(Transcript());
-    linesShown.Open();
+    ASSERT_TRUE(OpenWhenShown(linesShown, L"\r\none\n\r\ntwo\n"));
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Transcript(), std::wstring(L"\r\none\n\r\ntwo\n\r\noops") + Closed);
     EXPECT_GE(g_allocations.load(), 4);

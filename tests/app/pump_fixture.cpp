@@ -94,6 +94,14 @@ bool PumpTest::WaitForEnd(DWORD ms) {
     return PumpUntil([this] { return Transcript().ends_with(L"---program closed---"); }, ms);
 }
 
+testing::AssertionResult PumpTest::OpenWhenShown(const Gate& gate, const std::wstring& text) {
+    if (!PumpUntil([&] { return Transcript() == text; }))
+        return testing::AssertionFailure() << "the transcript reads \"" << support::Utf8(Transcript())
+                                           << "\", not \"" << support::Utf8(text) << "\"";
+    gate.Open();
+    return testing::AssertionSuccess();
+}
+
 bool PumpTest::NothingPending() const {
     return channel::PeekChildStream(pumps_.child, channel::ChildStream::Output).pending == 0 &&
            channel::PeekChildStream(pumps_.child, channel::ChildStream::Error).pending == 0;

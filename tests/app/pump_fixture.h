@@ -72,6 +72,8 @@ protected:
     void StartPumps();
     // Waits for the end-of-shell report; true when it came.
     bool WaitForEnd(DWORD ms = 30000);
+    // Waits until the transcript reads `text`, then opens `gate` for the child.
+    testing::AssertionResult OpenWhenShown(const Gate& gate, const std::wstring& text);
     // Both pipes are read empty: the pumps have taken every byte written so far.
     [[nodiscard]] bool NothingPending() const;
     // Lets the pumps end and waits for their threads.

@@ -12,7 +12,7 @@
 namespace apptest {
 namespace {
 
-class TranscriptFeedTest : public testing::Test {
+class TranscriptFeed : public testing::Test {
 protected:
     void SetUp() override {
         parent_ = CreateWindowExW(0, L"STATIC", L"feed", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
@@ -34,24 +34,22 @@ protected:
     HWND edit_ = nullptr;
 };
 
+// A pump waiting on a thread of its own for the text of `ticket`.
 struct Waiter {
-    app::TranscriptFeed* feed;
-    uint64_t ticket;
-    std::atomic<int> result{-1};
+    Waiter(app::TranscriptFeed& feed, uint64_t ticket)
+        : thread([this, &feed, ticket] {
+              const bool shown = feed.WaitShown(ticket);
+              shownAtReturn.store(feed.IsShown(ticket));
+              result.store(shown ? 1 : 0);
+          }) {}
+    std::atomic<int> result{-1};  // 1: shown, 0: the feed closed
     std::atomic<bool> shownAtReturn{false};
+    support::Worker thread;  // last: it starts once the rest is made
 };
-
-DWORD WINAPI WaitForTicket(void* p) {
-    auto* w = static_cast<Waiter*>(p);
-    const bool shown = w->feed->WaitShown(w->ticket);
-    w->shownAtReturn.store(w->feed->IsShown(w->ticket));
-    w->result.store(shown ? 1 : 0);
-    return 0;
-}
 
 // A pump thread hands many pieces before the main thread gets to them: they
 // cost one wake-up and arrive in order.
-TEST_F(TranscriptFeedTest, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp) {
+TEST_F(TranscriptFeed, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp) {
     app::TranscriptFeed feed;
     ASSERT_TRUE(feed.Attach(edit_, parent_));
     const HWND wake = WakeWindow();
@@ -72,42 +70,38 @@ TEST_F(TranscriptFeedTest, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp
 }
 
 // A pump waiting for its text goes on once the main thread has shown it.
-TEST_F(TranscriptFeedTest, AWaiterIsReleasedOnceItsTextIsShown) {
+TEST_F(TranscriptFeed, AWaiterIsReleasedOnceItsTextIsShown) {
     app::TranscriptFeed feed;
     ASSERT_TRUE(feed.Attach(edit_));
-    Waiter w{&feed, feed.Hand(L"\r\nshown")};
-    HANDLE thread = CreateThread(nullptr, 0, WaitForTicket, &w, 0, nullptr);
-    ASSERT_TRUE(thread);
+    Waiter w(feed, feed.Hand(L"\r\nshown"));
+    ASSERT_TRUE(w.thread.Started());
     ASSERT_TRUE(PumpUntil([&] { return w.result.load() != -1; }));
     EXPECT_EQ(w.result.load(), 1);
     EXPECT_TRUE(w.shownAtReturn.load());
     EXPECT_EQ(WindowText(edit_), L"\r\nshown");
-    EXPECT_EQ(WaitForSingleObject(thread, support::Patience), static_cast<DWORD>(WAIT_OBJECT_0));
-    CloseHandle(thread);
     feed.Close();
 }
 
 // At shutdown a pump may be waiting for its text to be shown: closing the
 // feed releases it, and nothing handed over afterwards reaches the window.
-TEST_F(TranscriptFeedTest, CloseReleasesWaitersAndStopsDelivery) {
+TEST_F(TranscriptFeed, CloseReleasesWaitersAndStopsDelivery) {
     app::TranscriptFeed feed;
     ASSERT_TRUE(feed.Attach(edit_));
-    Waiter w{&feed, feed.Hand(L"never shown")};
-    HANDLE thread = CreateThread(nullptr, 0, WaitForTicket, &w, 0, nullptr);
-    ASSERT_TRUE(thread);
-    // Nothing dispatches the wake-up, so the waiter stays blocked until the close.
-    EXPECT_EQ(WaitForSingleObject(thread, 100), static_cast<DWORD>(WAIT_TIMEOUT));
-    feed.Close();
-    EXPECT_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
-    EXPECT_EQ(w.result.load(), 0);
-    CloseHandle(thread);
-
+    {
+        Waiter w(feed, feed.Hand(L"never shown"));
+        ASSERT_TRUE(w.thread.Started());
+        // Nothing dispatches the wake-up, so the waiter stays blocked until the close.
+        EXPECT_FALSE(w.thread.Done(100));
+        feed.Close();
+        EXPECT_TRUE(w.thread.Done(support::Patience));
+        EXPECT_EQ(w.result.load(), 0);
+    }
     (void)feed.Hand(L"after close");
     feed.Deliver();
     support::DispatchMessages(0);  // any wake-up posted by now
     EXPECT_EQ(WindowText(edit_), L"");
-    Waiter late{&feed, feed.Hand(L"late")};
-    EXPECT_EQ(WaitForTicket(&late), 0u);
+    Waiter late(feed, feed.Hand(L"late"));
+    EXPECT_TRUE(late.thread.Done(support::Patience));
     EXPECT_EQ(late.result.load(), 0);
 }
 
