@@ -49,9 +49,9 @@ TEST(ShellWriter, QueuingNeverBlocksAndTextsArriveInOrder) {
         FAIL() << "queuing waited for the shell to read";
     }
     allQueued.Open();
-    EXPECT_TRUE(support::WaitUntil([&] { return support::FileBytes(file).size() >= expected.size(); }, 30000))
-        << support::FileBytes(file).size() << " of " << expected.size();
-    EXPECT_TRUE(support::FileBytes(file) == expected) << support::FileBytes(file).size() << " of " << expected.size();
+    EXPECT_TRUE(support::WaitUntil([&] { return support::ReadFileBytes(file).size() >= expected.size(); }, 30000))
+        << support::ReadFileBytes(file).size() << " of " << expected.size();
+    EXPECT_TRUE(support::ReadFileBytes(file) == expected) << support::ReadFileBytes(file).size() << " of " << expected.size();
     TerminateProcess(child->processHandle, 0);
     DeleteFileW(file.c_str());
 }

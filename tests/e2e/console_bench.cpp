@@ -78,7 +78,7 @@ Burst FileBurst(const std::string& unixPath) {
     Burst b;
     b.label = L"stdout cat 10 MB";
     b.command = L"cat " + Wide(unixPath);
-    const std::string bytes = support::FileBytes(WindowsPathOfUnixPath(unixPath));
+    const std::string bytes = support::ReadFileBytes(WindowsPathOfUnixPath(unixPath));
     size_t at = 0;
     while (at < bytes.size()) {
         const size_t end = bytes.find('\n', at);

@@ -107,8 +107,8 @@ std::wstring SystemFile(std::wstring_view name) {
 std::wstring InstalledWslPath() { return SystemFile(L"wsl.exe"); }
 
 bool SameFileContents(const std::wstring& a, const std::wstring& b) {
-    const std::string x = support::FileBytes(a);
-    return !x.empty() && x == support::FileBytes(b);
+    const std::string x = support::ReadFileBytes(a);
+    return !x.empty() && x == support::ReadFileBytes(b);
 }
 
 // ---- TestFolder ----
@@ -142,7 +142,7 @@ bool TestFolder::Write(std::wstring_view name, std::string_view bytes) const {
     return support::WriteFileBytes(File(name), bytes);
 }
 
-std::string TestFolder::Read(std::wstring_view name) const { return support::FileBytes(File(name)); }
+std::string TestFolder::Read(std::wstring_view name) const { return support::ReadFileBytes(File(name)); }
 
 // ---- BeepTrace ----
 
@@ -172,7 +172,7 @@ std::vector<BeepCall> BeepTrace::Calls(DWORD processId) const {
     std::vector<BeepCall> calls;
     const std::wstring file = File();
     if (file.empty()) return calls;
-    const std::string trace = support::FileBytes(file, offset_);
+    const std::string trace = support::ReadFileBytes(file, offset_);
     size_t at = 0;
     for (;;) {
         const size_t end = trace.find('\n', at);

@@ -10,7 +10,7 @@ namespace {
 constexpr char ScriptedShellMark[] = "scripted shell: unknown command";
 
 bool IsScriptedShell(const std::wstring& path) {
-    return support::FileBytes(path).find(ScriptedShellMark) != std::string::npos;
+    return support::ReadFileBytes(path).find(ScriptedShellMark) != std::string::npos;
 }
 
 }  // namespace

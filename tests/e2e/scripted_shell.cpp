@@ -307,7 +307,7 @@ int main() {
         WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot read the script\n");
         return GaveUp;
     }
-    const std::string script = scriptPath.empty() ? std::string() : support::FileBytes(scriptPath);
+    const std::string script = scriptPath.empty() ? std::string() : support::ReadFileBytes(scriptPath);
     const std::wstring scriptFolder = Folder(scriptPath);
 
     size_t expectFrom = 0;

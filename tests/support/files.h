@@ -1,6 +1,6 @@
 #pragma once
-// Whole files as bytes, for tests and their helper programs that hand each
-// other data through files.
+// Files the tests look into: what a helper program or a script left behind;
+// and the files tests and their helper programs hand each other.
 
 #include <cstdint>
 #include <string>
@@ -8,12 +8,14 @@
 
 namespace support {
 
-[[nodiscard]] bool FileExists(const std::wstring& path);
-// The file's bytes from `offset` on; "" when it cannot be opened. Every
-// sharing mode is allowed, so a file that another process is still writing
-// can be read.
-[[nodiscard]] std::string FileBytes(const std::wstring& path, uint64_t offset = 0);
+// The whole content of the file at `path`; empty when it cannot be opened.
+// The file may still be open for writing elsewhere.
+std::string ReadFileBytes(std::wstring_view path);
+// The same from `offset` on: what a file that keeps growing has gained since.
+std::string ReadFileBytes(std::wstring_view path, uint64_t offset);
+
+bool FileExists(std::wstring_view path);
 // Makes (or replaces) the file with exactly `bytes`; false when it cannot.
-bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
+bool WriteFileBytes(std::wstring_view path, std::string_view bytes);
 
 }  // namespace support
