@@ -20,10 +20,14 @@ protected:
         edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", 0x500308C4, 0, 0, 300, 200, parent_, nullptr,
                                 nullptr, nullptr);
         ASSERT_TRUE(parent_ && edit_);
+        // The wake window a child of parent_, where the test can find it.
+        ASSERT_TRUE(feed_.Attach(edit_, parent_));
     }
-    void TearDown() override { DestroyWindow(parent_); }
+    void TearDown() override {
+        feed_.Close();
+        DestroyWindow(parent_);
+    }
 
-    // The feed's wake window, when it was made as a child of parent_.
     [[nodiscard]] HWND WakeWindow() const {
         for (HWND child = GetWindow(parent_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
             if (child != edit_) return child;
@@ -32,6 +36,7 @@ protected:
 
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
+    app::TranscriptFeed feed_;
 };
 
 // A pump waiting on a thread of its own for the text of `ticket`.
@@ -41,7 +46,9 @@ struct Waiter {
               const bool shown = feed.WaitShown(ticket);
               shownAtReturn.store(feed.IsShown(ticket));
               result.store(shown ? 1 : 0);
-          }) {}
+          }) {
+        EXPECT_TRUE(thread.Started());
+    }
     std::atomic<int> result{-1};  // 1: shown, 0: the feed closed
     std::atomic<bool> shownAtReturn{false};
     support::Worker thread;  // last: it starts once the rest is made
@@ -50,57 +57,46 @@ struct Waiter {
 // A pump thread hands many pieces before the main thread gets to them: they
 // cost one wake-up and arrive in order.
 TEST_F(TranscriptFeed, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp) {
-    app::TranscriptFeed feed;
-    ASSERT_TRUE(feed.Attach(edit_, parent_));
     const HWND wake = WakeWindow();
     ASSERT_TRUE(wake);
     support::MessageRecorder wakeUps(wake);
     uint64_t last = 0;
     support::Worker pump([&] {
-        for (int i = 0; i < 500; ++i) last = feed.Hand(L"\r\n" + std::to_wstring(i));
+        for (int i = 0; i < 500; ++i) last = feed_.Hand(L"\r\n" + std::to_wstring(i));
     });
     ASSERT_TRUE(pump.Done(support::Patience));
-    EXPECT_FALSE(feed.IsShown(last));  // no message has been dispatched yet
-    ASSERT_TRUE(PumpUntil([&] { return feed.IsShown(last); }));
+    EXPECT_FALSE(feed_.IsShown(last));  // no message has been dispatched yet
+    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(last); }));
     std::wstring expected;
     for (int i = 0; i < 500; ++i) expected += L"\r\n" + std::to_wstring(i);
     EXPECT_EQ(WindowText(edit_), expected);
     EXPECT_EQ(wakeUps.messages.size(), 1u);
-    feed.Close();
 }
 
 // A pump waiting for its text goes on once the main thread has shown it.
 TEST_F(TranscriptFeed, AWaiterIsReleasedOnceItsTextIsShown) {
-    app::TranscriptFeed feed;
-    ASSERT_TRUE(feed.Attach(edit_));
-    Waiter w(feed, feed.Hand(L"\r\nshown"));
-    ASSERT_TRUE(w.thread.Started());
+    Waiter w(feed_, feed_.Hand(L"\r\nshown"));
     ASSERT_TRUE(PumpUntil([&] { return w.result.load() != -1; }));
     EXPECT_EQ(w.result.load(), 1);
     EXPECT_TRUE(w.shownAtReturn.load());
     EXPECT_EQ(WindowText(edit_), L"\r\nshown");
-    feed.Close();
 }
 
 // At shutdown a pump may be waiting for its text to be shown: closing the
 // feed releases it, and nothing handed over afterwards reaches the window.
 TEST_F(TranscriptFeed, CloseReleasesWaitersAndStopsDelivery) {
-    app::TranscriptFeed feed;
-    ASSERT_TRUE(feed.Attach(edit_));
-    {
-        Waiter w(feed, feed.Hand(L"never shown"));
-        ASSERT_TRUE(w.thread.Started());
-        // Nothing dispatches the wake-up, so the waiter stays blocked until the close.
-        EXPECT_FALSE(w.thread.Done(100));
-        feed.Close();
-        EXPECT_TRUE(w.thread.Done(support::Patience));
-        EXPECT_EQ(w.result.load(), 0);
-    }
-    (void)feed.Hand(L"after close");
-    feed.Deliver();
+    Waiter w(feed_, feed_.Hand(L"never shown"));
+    // Nothing dispatches the wake-up, so the waiter stays blocked until the close.
+    EXPECT_FALSE(w.thread.Done(100));
+    feed_.Close();
+    EXPECT_TRUE(w.thread.Done(support::Patience));
+    EXPECT_EQ(w.result.load(), 0);
+
+    (void)feed_.Hand(L"after close");
+    feed_.Deliver();
     support::DispatchMessages(0);  // any wake-up posted by now
     EXPECT_EQ(WindowText(edit_), L"");
-    Waiter late(feed, feed.Hand(L"late"));
+    Waiter late(feed_, feed_.Hand(L"late"));
     EXPECT_TRUE(late.thread.Done(support::Patience));
     EXPECT_EQ(late.result.load(), 0);
 }

@@ -17,10 +17,8 @@
 //   expect TEXT      wait until the input received after the previous match
 //                    holds TEXT; the next expect searches after it
 //   lines N          wait until the input received holds N line feeds
-//   sleep MS         pause
 //   flood N          write "line 1\n" ... "line N\n" to standard output as
 //                    fast as the pipe takes them
-//   flood-err N      write "error 1\n" ... "error N\n" to standard error
 //   hold             stop reading standard input (after the read in progress)
 //   resume           read standard input again
 //   wait-file NAME   wait until the file NAME exists in the script's folder
@@ -245,12 +243,8 @@ void RunCommand(std::string_view command, std::string_view argument, const std::
             for (char c : received) count += c == '\n';
             return count >= wanted;
         });
-    } else if (command == "sleep") {
-        Sleep(static_cast<DWORD>(std::atol(std::string(argument).c_str())));
     } else if (command == "flood") {
         Flood(out, "line %ld\n", std::atol(std::string(argument).c_str()));
-    } else if (command == "flood-err") {
-        Flood(err, "error %ld\n", std::atol(std::string(argument).c_str()));
     } else if (command == "hold") {
         ResetEvent(input.readAllowed);
     } else if (command == "resume") {
