@@ -51,7 +51,8 @@ TEST(ShellWriter, QueuingNeverBlocksAndTextsArriveInOrder) {
     allQueued.Open();
     EXPECT_TRUE(support::WaitUntil([&] { return support::ReadFileBytes(file).size() >= expected.size(); }, 30000))
         << support::ReadFileBytes(file).size() << " of " << expected.size();
-    EXPECT_TRUE(support::ReadFileBytes(file) == expected) << support::ReadFileBytes(file).size() << " of " << expected.size();
+    const std::string received = support::ReadFileBytes(file);
+    EXPECT_TRUE(received == expected) << received.size() << " of " << expected.size();
     TerminateProcess(child->processHandle, 0);
     DeleteFileW(file.c_str());
 }

@@ -195,9 +195,9 @@ TEST(ScriptedShell, HoldStopsReadingUntilTheSignalFile) {
     std::string big(1 << 20, 'z');
     big += "end";
     std::thread writer([&] { EXPECT_TRUE(shell.Write(big)); });
-    // While held, the write waits in the pipe whole, but for the read that
-    // was already in progress (at most 4096 bytes, which may include
-    // "start"); from then on, the shell takes no more of it.
+    // While held, the write waits in the pipe whole, but for what the read
+    // already in progress when the hold came took (at most 4096 bytes); from
+    // then on, the shell takes no more of it.
     EXPECT_TRUE(e2e::WaitUntil([&] { return shell.InputWaiting() + 4096 >= big.size(); }, 10000))
         << shell.InputWaiting() << " bytes wait";
     EXPECT_FALSE(e2e::WaitUntil([&] { return shell.shell_.ReceivedInput().size() > 5u + 4096u; }, 500))
