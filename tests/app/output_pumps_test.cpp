@@ -20,7 +20,22 @@ std::wstring FloodLines(int count) {
 
 constexpr wchar_t Closed[] = L"\r\n---program closed---";
 
-using OutputPumps = PumpTest;
+class OutputPumps : public PumpTest {
+protected:
+    // One beep for each line shown, each sounded by the pump of its stream.
+    void ExpectLineBeeps(size_t outputLines, size_t errorLines) const {
+        const std::vector<BeepRecord> beeps = TakeBeeps();
+        EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), outputLines);
+        EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), errorLines);
+    }
+    // The low beep of the shell's end sounds after every line's beep.
+    static void ExpectEndBeepLast() {
+        const std::vector<BeepRecord> beeps = TakeBeeps();
+        ASSERT_FALSE(beeps.empty());
+        EXPECT_EQ(beeps.back().frequency, 50u);
+        EXPECT_EQ(beeps.back().duration, 100u);
+    }
+};
 
 TEST_F(OutputPumps, StdoutAndStderrLinesReachTheTranscriptWithTheirBeeps) {
     Gate outputShown;
@@ -28,12 +43,8 @@ TEST_F(OutputPumps, StdoutAndStderrLinesReachTheTranscriptWithTheirBeeps) {
     ASSERT_TRUE(OpenWhenShown(outputShown, L"\r\nabc\n"));
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Transcript(), std::wstring(L"\r\nabc\n\r\noops") + Closed);
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 1u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
-    ASSERT_FALSE(beeps.empty());
-    EXPECT_EQ(beeps.back().frequency, 50u);
-    EXPECT_EQ(beeps.back().duration, 100u);
+    ExpectLineBeeps(1, 1);
+    ExpectEndBeepLast();
     EXPECT_EQ(running_.load(), 0);
 }
 
@@ -49,11 +60,8 @@ TEST_F(OutputPumps, UnfinishedLastLinesOfBothStreamsAreShownBeforeTheEnd) {
     EXPECT_TRUE(t == std::wstring(L"\r\nline\n\r\nprompt$ \r\nwarning: no end") + Closed ||
                 t == std::wstring(L"\r\nline\n\r\nwarning: no end\r\nprompt$ ") + Closed)
         << support::Utf8(t);
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 2u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
-    ASSERT_FALSE(beeps.empty());
-    EXPECT_EQ(beeps.back().frequency, 50u);
+    ExpectLineBeeps(2, 1);
+    ExpectEndBeepLast();
 }
 
 TEST_F(OutputPumps, StderrLinesLeftAtExitAreShownBeforeTheEnd) {
@@ -65,7 +73,7 @@ TEST_F(OutputPumps, StderrLinesLeftAtExitAreShownBeforeTheEnd) {
     std::wstring expected;
     for (int i = 1; i <= 200; ++i) expected += L"\r\ne" + std::to_wstring(i);
     EXPECT_EQ(Transcript(), expected + Closed);
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 100, 20, errorThreadId_), 200u);
+    ExpectLineBeeps(0, 200);
 }
 
 // A pump keeps the rest of a line and of a character from one read to the
@@ -82,9 +90,7 @@ TEST_F(OutputPumps, EachStreamKeepsItsUnfinishedLineAndCharacterAcrossReads) {
     ASSERT_TRUE(OpenWhenShown(secondRead, L"\r\ncaf\u00E9\n"));
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Transcript(), std::wstring(L"\r\ncaf\u00E9\n\r\nab\u20AC") + Closed);
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 1u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    ExpectLineBeeps(1, 1);
 }
 
 TEST_F(OutputPumps, FloodOfLinesArrivesCompleteInOrderWithABeepEach) {
@@ -94,7 +100,7 @@ TEST_F(OutputPumps, FloodOfLinesArrivesCompleteInOrderWithABeepEach) {
     const std::wstring expected = FloodLines(Lines) + Closed;
     EXPECT_TRUE(Transcript() == expected) << "transcript differs; length " << Transcript().size() << " vs "
                                           << expected.size();
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines));
+    ExpectLineBeeps(Lines, 0);
 }
 
 TEST_F(OutputPumps, ABurstOfStderrLinesIsShownInOrderWithEachBeepAfterItsLine) {
@@ -137,7 +143,7 @@ TEST_F(OutputPumps, WhileTheTranscriptStallsThePumpHoldsNoMoreThanTheBound) {
 
     ASSERT_TRUE(WaitForEnd(120000));
     EXPECT_TRUE(Transcript() == FloodLines(Lines) + Closed) << Transcript().size();
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines));
+    ExpectLineBeeps(Lines, 0);
 }
 
 // A batch larger than one append goes in in parts; output that comes after
@@ -158,7 +164,7 @@ TEST_F(OutputPumps, OutputAfterABatchOfManyPartsStillArrives) {
     ASSERT_TRUE(WaitForEnd(120000));
     const std::wstring expected = batch + L"\r\nafter\n" + Closed;
     EXPECT_TRUE(Transcript() == expected) << Transcript().size() << " of " << expected.size();
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines + 1));
+    ExpectLineBeeps(Lines + 1, 0);
 }
 
 // With no transcript control, nothing is shown, but the pumps go on: a beep
@@ -168,9 +174,8 @@ TEST_F(OutputPumps, WithoutATranscriptThePumpsBeepAndReportTheEnd) {
     StartShell(L"out:" + Hex("one\ntwo\n") + L" err:" + Hex("oops\n") + L" exit:0", &spareFeed_);
     ASSERT_TRUE(PumpUntil([&] { return running_.load() == 0; }, 30000));
     ASSERT_TRUE(PumpUntil([&] { return !TakeBeeps().empty() && TakeBeeps().back().frequency == 50; }));
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 2u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    ExpectLineBeeps(2, 1);
+    const std::vector<BeepRecord> beeps = TakeBeeps();
     EXPECT_EQ(std::count_if(beeps.begin(), beeps.end(), [](const BeepRecord& b) { return b.frequency == 50; }), 1);
     EXPECT_EQ(Transcript(), L"");
 }
@@ -200,9 +205,7 @@ TEST_F(OutputPumps, WithoutTheWakeWindowTheLoopDeliversTheOutput) {
     errorShown.Open();
     ASSERT_TRUE(polledUntil([&] { return Transcript().ends_with(L"---program closed---"); }));
     EXPECT_EQ(Transcript(), std::wstring(L"\r\none\n\r\noops\r\ntail") + Closed);
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 2u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    ExpectLineBeeps(2, 1);
 }
 
 std::atomic<int> g_failuresLeft{0};
@@ -225,9 +228,7 @@ TEST_F(OutputPumps, AReadBufferThatCouldNotBeHadIsAskedForAgain) {
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Transcript(), std::wstring(L"\r\none\n\r\ntwo\n\r\noops") + Closed);
     EXPECT_GE(g_allocations.load(), 4);
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 2u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    ExpectLineBeeps(2, 1);
 }
 
 // Without a child both streams count as ended at once; with no shell
