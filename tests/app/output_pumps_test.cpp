@@ -1,6 +1,7 @@
 #include "pump_fixture.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace apptest {
 namespace {
@@ -11,91 +12,95 @@ size_t CountBeeps(const std::vector<BeepRecord>& beeps, DWORD frequency, DWORD d
     }));
 }
 
-using OutputPumps = PumpTest;
+std::wstring FloodLines(int count) {
+    std::wstring lines;
+    for (int i = 1; i <= count; ++i) lines += L"\r\n" + std::to_wstring(i) + L"\n";
+    return lines;
+}
+
+constexpr wchar_t Closed[] = L"\r\n---program closed---";
+
+class OutputPumps : public PumpTest {
+protected:
+    // One beep for each line shown, each sounded by the pump of its stream.
+    void ExpectLineBeeps(size_t outputLines, size_t errorLines) const {
+        const std::vector<BeepRecord> beeps = TakeBeeps();
+        EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), outputLines);
+        EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), errorLines);
+    }
+    // The low beep of the shell's end sounds after every line's beep.
+    static void ExpectEndBeepLast() {
+        const std::vector<BeepRecord> beeps = TakeBeeps();
+        ASSERT_FALSE(beeps.empty());
+        EXPECT_EQ(beeps.back().frequency, 50u);
+        EXPECT_EQ(beeps.back().duration, 100u);
+    }
+};
 
 TEST_F(OutputPumps, StdoutAndStderrLinesReachTheTranscriptWithTheirBeeps) {
-    StartShell(L"out:" + Hex("abc\n") + L" sleep:100 err:" + Hex("oops\n") + L" sleep:100 exit:0");
+    Gate outputShown;
+    StartShell(L"out:" + Hex("abc\n") + outputShown.Await() + L"err:" + Hex("oops\n") + L" exit:0");
+    ASSERT_TRUE(OpenWhenShown(outputShown, L"\r\nabc\n"));
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), L"\r\nabc\n\r\noops\r\n---program closed---");
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 1u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
-    ASSERT_FALSE(beeps.empty());
-    EXPECT_EQ(beeps.back().frequency, 50u);
-    EXPECT_EQ(beeps.back().duration, 100u);
+    EXPECT_EQ(Transcript(), std::wstring(L"\r\nabc\n\r\noops") + Closed);
+    ExpectLineBeeps(1, 1);
+    ExpectEndBeepLast();
     EXPECT_EQ(running_.load(), 0);
 }
 
-TEST_F(OutputPumps, ShellEndIsReportedOnceWithOneLowBeep) {
-    StartShell(L"exit:3");
+// The last line of each stream, without its line feed, is shown with its
+// beep once the stream ends, before the status line.
+TEST_F(OutputPumps, UnfinishedLastLinesOfBothStreamsAreShownBeforeTheEnd) {
+    Gate lineShown;
+    StartShell(L"out:" + Hex("line\nprompt$ ") + lineShown.Await() + L"err:" + Hex("warning: no end") + L" exit:0");
+    ASSERT_TRUE(OpenWhenShown(lineShown, L"\r\nline\n"));
     ASSERT_TRUE(WaitForEnd());
-    // Both pumps keep polling afterwards; give them time to report twice.
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(Count(Transcript(), L"---program closed---"), 1u);
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(std::count_if(beeps.begin(), beeps.end(), [](const BeepRecord& b) { return b.frequency == 50; }), 1);
-}
-
-TEST_F(OutputPumps, UnfinishedLastLineIsShownBeforeTheEnd) {
-    StartShell(L"out:" + Hex("line\nprompt$ ") + L" exit:0");
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), L"\r\nline\n\r\nprompt$ \r\n---program closed---");
+    // Both streams end with the child: their last lines come in either order.
+    const std::wstring t = Transcript();
+    EXPECT_TRUE(t == std::wstring(L"\r\nline\n\r\nprompt$ \r\nwarning: no end") + Closed ||
+                t == std::wstring(L"\r\nline\n\r\nwarning: no end\r\nprompt$ ") + Closed)
+        << support::Utf8(t);
+    ExpectLineBeeps(2, 1);
+    ExpectEndBeepLast();
 }
 
 TEST_F(OutputPumps, StderrLinesLeftAtExitAreShownBeforeTheEnd) {
     // The shell writes many error lines and ends at once, with nothing on
-    // stdout: every line must still come before the status line.
+    // stdout: every line must still come, with its beep, before the status
+    // line.
     StartShell(L"errflood:200 exit:0");
     ASSERT_TRUE(WaitForEnd());
-    const std::wstring t = Transcript();
     std::wstring expected;
     for (int i = 1; i <= 200; ++i) expected += L"\r\ne" + std::to_wstring(i);
-    expected += L"\r\n---program closed---";
-    EXPECT_EQ(t, expected);
+    EXPECT_EQ(Transcript(), expected + Closed);
+    ExpectLineBeeps(0, 200);
 }
 
-TEST_F(OutputPumps, Utf8SplitAcrossWritesIsDecodedWhole) {
-    StartShell(L"out:" + Hex("caf\xC3") + L" sleep:150 out:" + Hex("\xA9 \xE2\x82") + L" sleep:150 out:" +
-               Hex("\xAC\n") + L" exit:0");
+// A pump keeps the rest of a line and of a character from one read to the
+// next. Each part below is read before the next is written, so the reads
+// end inside a character on both streams and between CR and LF on stderr.
+TEST_F(OutputPumps, EachStreamKeepsItsUnfinishedLineAndCharacterAcrossReads) {
+    Gate firstWritten, firstRead, secondWritten, secondRead;
+    StartShell(L"out:" + Hex("caf\xC3") + L" err:" + Hex("ab\xE2\x82") + firstWritten.Signal() + firstRead.Await() +
+               L"out:" + Hex("\xA9\n") + L" err:" + Hex("\xAC\r") + secondWritten.Signal() + secondRead.Await() +
+               L"err:" + Hex("\n") + L" exit:0");
+    ASSERT_TRUE(PumpUntil([&] { return firstWritten.IsOpen() && NothingPending(); }));
+    firstRead.Open();
+    ASSERT_TRUE(PumpUntil([&] { return secondWritten.IsOpen() && NothingPending(); }));
+    ASSERT_TRUE(OpenWhenShown(secondRead, L"\r\ncaf\u00E9\n"));
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), L"\r\ncaf\u00E9 \u20AC\n\r\n---program closed---");
-}
-
-TEST_F(OutputPumps, InvalidBytesBecomeReplacementAndZeroBytesVanish) {
-    StartShell(L"out:" + Hex(std::string("a\0b\xFF" "c\n", 6)) + L" exit:0");
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), L"\r\nab\uFFFDc\n\r\n---program closed---");
-}
-
-TEST_F(OutputPumps, StderrCarriageReturnsDroppedBlankLinesNotShown) {
-    StartShell(L"err:" + Hex("\r\n\nx\ry\r\n") + L" sleep:100 exit:0");
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), L"\r\nxy\r\n---program closed---");
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    EXPECT_EQ(Transcript(), std::wstring(L"\r\ncaf\u00E9\n\r\nab\u20AC") + Closed);
+    ExpectLineBeeps(1, 1);
 }
 
 TEST_F(OutputPumps, FloodOfLinesArrivesCompleteInOrderWithABeepEach) {
     constexpr int Lines = 20000;
     StartShell(L"flood:" + std::to_wstring(Lines) + L" exit:0");
     ASSERT_TRUE(WaitForEnd(120000));
-    std::wstring expected;
-    for (int i = 1; i <= Lines; ++i) expected += L"\r\n" + std::to_wstring(i) + L"\n";
-    expected += L"\r\n---program closed---";
+    const std::wstring expected = FloodLines(Lines) + Closed;
     EXPECT_TRUE(Transcript() == expected) << "transcript differs; length " << Transcript().size() << " vs "
                                           << expected.size();
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines));
-}
-
-TEST_F(OutputPumps, StderrLinesCutByReadsAnywhereAreShownWhole) {
-    // Reads end inside a line, inside a character, between CR and LF, and
-    // right after a zero byte.
-    StartShell(L"err:" + Hex("ab\xC3") + L" sleep:150 err:" + Hex("\xA9" "c\r") + L" sleep:150 err:" +
-               Hex(std::string("\nd\0", 3)) + L" sleep:150 err:" + Hex("e\xE2\x82") + L" sleep:150 err:" +
-               Hex("\xAC\r\n") + L" exit:0");
-    ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), L"\r\nab\u00E9c\r\nde\u20AC\r\n---program closed---");
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 100, 20, errorThreadId_), 2u);
+    ExpectLineBeeps(Lines, 0);
 }
 
 TEST_F(OutputPumps, ABurstOfStderrLinesIsShownInOrderWithEachBeepAfterItsLine) {
@@ -109,7 +114,7 @@ TEST_F(OutputPumps, ABurstOfStderrLinesIsShownInOrderWithEachBeepAfterItsLine) {
         expected += L"\r\ne" + std::to_wstring(i);
         shownBy.push_back(expected.size());
     }
-    EXPECT_TRUE(Transcript() == expected + L"\r\n---program closed---") << Transcript().size();
+    EXPECT_TRUE(Transcript() == expected + Closed) << Transcript().size();
     std::vector<BeepRecord> errorBeeps;
     for (const BeepRecord& b : TakeBeeps())
         if (b.frequency == 100) errorBeeps.push_back(b);
@@ -120,15 +125,8 @@ TEST_F(OutputPumps, ABurstOfStderrLinesIsShownInOrderWithEachBeepAfterItsLine) {
     }
 }
 
-// Waits without dispatching messages: the main thread stalls meanwhile.
-bool StalledUntil(const std::function<bool()>& done, DWORD ms) {
-    const ULONGLONG deadline = GetTickCount64() + ms;
-    while (!done()) {
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(5);
-    }
-    return true;
-}
+// The waits below dispatch no messages: the main thread stalls meanwhile,
+// and nothing handed over is shown.
 
 TEST_F(OutputPumps, WhileTheTranscriptStallsThePumpHoldsNoMoreThanTheBound) {
     constexpr size_t Bound = 64 * 1024;
@@ -137,44 +135,47 @@ TEST_F(OutputPumps, WhileTheTranscriptStallsThePumpHoldsNoMoreThanTheBound) {
     constexpr int Lines = 200000;  // far more than the bound and the pipe hold
     pumps_.maxUnshownChars = Bound;
     StartShell(L"flood:" + std::to_wstring(Lines) + L" exit:0");
-    ASSERT_TRUE(StalledUntil([&] { return feed_.UnshownChars() >= Bound; }, 30000));
+    ASSERT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() >= Bound; }, 30000));
     // The pump now waits for the transcript; the shell waits for the pump.
-    EXPECT_FALSE(StalledUntil([&] { return feed_.UnshownChars() > MostHeld; }, 500)) << feed_.UnshownChars();
+    EXPECT_FALSE(support::WaitUntil([&] { return feed_.UnshownChars() > MostHeld; }, 500)) << feed_.UnshownChars();
     EXPECT_EQ(WaitForSingleObject(pumps_.child->processHandle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(Transcript(), L"");
 
     ASSERT_TRUE(WaitForEnd(120000));
-    std::wstring expected;
-    for (int i = 1; i <= Lines; ++i) expected += L"\r\n" + std::to_wstring(i) + L"\n";
-    EXPECT_TRUE(Transcript() == expected + L"\r\n---program closed---") << Transcript().size();
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines));
+    EXPECT_TRUE(Transcript() == FloodLines(Lines) + Closed) << Transcript().size();
+    ExpectLineBeeps(Lines, 0);
 }
 
 // A batch larger than one append goes in in parts; output that comes after
 // it, once everything is shown, still arrives.
 TEST_F(OutputPumps, OutputAfterABatchOfManyPartsStillArrives) {
     constexpr int Lines = 150000;
-    StartShell(L"flood:" + std::to_wstring(Lines) + L" sleep:300 out:" + Hex("after\n") + L" exit:0");
-    // The main thread stalls until more than one part is waiting.
-    ASSERT_TRUE(StalledUntil([&] { return feed_.UnshownChars() > 2 * app::TranscriptFeed::MaxAppendChars; }, 30000));
+    const std::wstring batch = FloodLines(Lines);
+    Gate batchShown;
+    StartShell(L"flood:" + std::to_wstring(Lines) + batchShown.Await() + L"out:" + Hex("after\n") + L" exit:0");
+    ASSERT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() > 2 * app::TranscriptFeed::MaxAppendChars; },
+                                   30000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return feed_.UnshownChars() == 0 && static_cast<size_t>(GetWindowTextLengthW(edit_)) == batch.size();
+        },
+        120000));
+    batchShown.Open();
     ASSERT_TRUE(WaitForEnd(120000));
-    std::wstring expected;
-    for (int i = 1; i <= Lines; ++i) expected += L"\r\n" + std::to_wstring(i) + L"\n";
-    expected += L"\r\nafter\n\r\n---program closed---";
+    const std::wstring expected = batch + L"\r\nafter\n" + Closed;
     EXPECT_TRUE(Transcript() == expected) << Transcript().size() << " of " << expected.size();
-    EXPECT_EQ(CountBeeps(TakeBeeps(), 800, 1, outputThreadId_), static_cast<size_t>(Lines + 1));
+    ExpectLineBeeps(Lines + 1, 0);
 }
 
 // With no transcript control, nothing is shown, but the pumps go on: a beep
 // per line, and the end reported once.
 TEST_F(OutputPumps, WithoutATranscriptThePumpsBeepAndReportTheEnd) {
     EXPECT_FALSE(spareFeed_.Attach(nullptr));
-    StartShell(L"out:" + Hex("one\ntwo\n") + L" err:" + Hex("oops\n") + L" sleep:100 exit:0", &spareFeed_);
+    StartShell(L"out:" + Hex("one\ntwo\n") + L" err:" + Hex("oops\n") + L" exit:0", &spareFeed_);
     ASSERT_TRUE(PumpUntil([&] { return running_.load() == 0; }, 30000));
-    ASSERT_TRUE(PumpUntil([&] { return !TakeBeeps().empty() && TakeBeeps().back().frequency == 50; }, 10000));
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 2u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return !TakeBeeps().empty() && TakeBeeps().back().frequency == 50; }));
+    ExpectLineBeeps(2, 1);
+    const std::vector<BeepRecord> beeps = TakeBeeps();
     EXPECT_EQ(std::count_if(beeps.begin(), beeps.end(), [](const BeepRecord& b) { return b.frequency == 50; }), 1);
     EXPECT_EQ(Transcript(), L"");
 }
@@ -186,19 +187,25 @@ TEST_F(OutputPumps, WithoutTheWakeWindowTheLoopDeliversTheOutput) {
     ASSERT_TRUE(gone);
     DestroyWindow(gone);
     ASSERT_FALSE(spareFeed_.Attach(edit_, gone));
-    StartShell(L"out:" + Hex("one\n") + L" sleep:150 err:" + Hex("oops\n") + L" sleep:150 out:" + Hex("tail") +
-                   L" exit:0",
+    Gate lineShown, errorShown;
+    StartShell(L"out:" + Hex("one\n") + lineShown.Await() + L"err:" + Hex("oops\n") + errorShown.Await() + L"out:" +
+                   Hex("tail") + L" exit:0",
                &spareFeed_);
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            spareFeed_.Poll();
-            return Transcript().ends_with(L"---program closed---");
-        },
-        30000));
-    EXPECT_EQ(Transcript(), L"\r\none\n\r\noops\r\ntail\r\n---program closed---");
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 2u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    const auto polledUntil = [&](const std::function<bool()>& done) {
+        return PumpUntil(
+            [&] {
+                spareFeed_.Poll();
+                return done();
+            },
+            30000);
+    };
+    ASSERT_TRUE(polledUntil([&] { return Transcript() == L"\r\none\n"; })) << support::Utf8(Transcript());
+    lineShown.Open();
+    ASSERT_TRUE(polledUntil([&] { return Transcript() == L"\r\none\n\r\noops"; })) << support::Utf8(Transcript());
+    errorShown.Open();
+    ASSERT_TRUE(polledUntil([&] { return Transcript().ends_with(L"---program closed---"); }));
+    EXPECT_EQ(Transcript(), std::wstring(L"\r\none\n\r\noops\r\ntail") + Closed);
+    ExpectLineBeeps(2, 1);
 }
 
 std::atomic<int> g_failuresLeft{0};
@@ -215,23 +222,25 @@ TEST_F(OutputPumps, AReadBufferThatCouldNotBeHadIsAskedForAgain) {
     g_failuresLeft.store(2);
     g_allocations.store(0);
     pumps_.allocate = &FailingAllocation;
-    StartShell(L"out:" + Hex("one\ntwo\n") + L" sleep:150 err:" + Hex("oops\n") + L" sleep:100 exit:0");
+    Gate linesShown;
+    StartShell(L"out:" + Hex("one\ntwo\n") + linesShown.Await() + L"err:" + Hex("oops\n") + L" exit:0");
+    ASSERT_TRUE(OpenWhenShown(linesShown, L"\r\none\n\r\ntwo\n"));
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), L"\r\none\n\r\ntwo\n\r\noops\r\n---program closed---");
+    EXPECT_EQ(Transcript(), std::wstring(L"\r\none\n\r\ntwo\n\r\noops") + Closed);
     EXPECT_GE(g_allocations.load(), 4);
-    const auto beeps = TakeBeeps();
-    EXPECT_EQ(CountBeeps(beeps, 800, 1, outputThreadId_), 2u);
-    EXPECT_EQ(CountBeeps(beeps, 100, 20, errorThreadId_), 1u);
+    ExpectLineBeeps(2, 1);
 }
 
+// Without a child both streams count as ended at once; with no shell
+// running, there is no end to report either.
 TEST_F(OutputPumps, WithoutAShellNothingHappens) {
     running_.store(0);
-    pumps_.shellRunning = &running_;
-    pumps_.feed = &feed_;
     pumps_.child = nullptr;
-    outputThread_ = CreateThread(nullptr, 0, &app::OutputPump, &pumps_, 0, &outputThreadId_);
-    errorThread_ = CreateThread(nullptr, 0, &app::ErrorPump, &pumps_, 0, &errorThreadId_);
-    PumpUntil([] { return false; }, 200);
+    StartPumps();
+    ASSERT_TRUE(PumpUntil([&] { return pumps_.outputDrained.load() && pumps_.errorDrained.load(); }));
+    // Once the threads are gone, whatever they did is there to see.
+    StopPumps();
+    EXPECT_EQ(feed_.UnshownChars(), 0u);
     EXPECT_EQ(Transcript(), L"");
     EXPECT_TRUE(TakeBeeps().empty());
 }

@@ -1,9 +1,14 @@
 // A stand-in shell for the pump and writer tests. Each argument is one step:
 //   out:HEX     write the bytes to stdout      err:HEX   write them to stderr
-//   sleep:MS    pause                          exit:N    end with code N
+//   exit:N      end with code N
 //   flood:N     write lines "1".."N" to stdout in large writes
 //   errflood:N  write lines "e1".."eN" to stderr
 //   copyin:PATH copy stdin to the file until it ends (or until N bytes: copyin:PATH|N)
+//   signal:NAME set the test's named event NAME
+//   await:NAME  wait until the test sets its named event NAME; a wait that
+//               lasts a minute ends the child with exit code 98
+// The events let a test and the child take turns, so that what a test
+// asserts about the order of writes and reads never rests on a pause.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -66,6 +71,22 @@ void CopyIn(const std::wstring& argument) {
     CloseHandle(file);
 }
 
+constexpr DWORD AwaitLimitMs = 60000;
+constexpr int AwaitGaveUp = 98;
+
+void Signal(const std::wstring& name) {
+    if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
+        SetEvent(event);
+        CloseHandle(event);
+    }
+}
+
+void Await(const std::wstring& name) {
+    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, name.c_str());
+    if (!event || WaitForSingleObject(event, AwaitLimitMs) != WAIT_OBJECT_0) ExitProcess(AwaitGaveUp);
+    CloseHandle(event);
+}
+
 }  // namespace
 
 int main() {
@@ -81,11 +102,12 @@ int main() {
         const std::wstring value = colon == std::wstring::npos ? L"" : step.substr(colon + 1);
         if (verb == L"out") WriteAll(out, FromHex(value));
         else if (verb == L"err") WriteAll(err, FromHex(value));
-        else if (verb == L"sleep") Sleep(std::wcstoul(value.c_str(), nullptr, 10));
         else if (verb == L"exit") return static_cast<int>(std::wcstol(value.c_str(), nullptr, 10));
         else if (verb == L"flood") Flood(out, std::wcstol(value.c_str(), nullptr, 10), "");
         else if (verb == L"errflood") Flood(err, std::wcstol(value.c_str(), nullptr, 10), "e");
         else if (verb == L"copyin") CopyIn(value);
+        else if (verb == L"signal") Signal(value);
+        else if (verb == L"await") Await(value);
     }
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "pump_fixture.h"
 
-#include <cstdio>
-
 namespace apptest {
 namespace {
 
@@ -39,37 +37,6 @@ void ClearBeeps() {
     Beeps().clear();
 }
 
-std::wstring Hex(const std::string& bytes) {
-    std::wstring out;
-    wchar_t two[3];
-    for (unsigned char b : bytes) {
-        swprintf(two, 3, L"%02X", b);
-        out += two;
-    }
-    return out;
-}
-
-std::wstring BesideTest(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const ULONGLONG deadline = GetTickCount64() + ms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
 std::wstring WindowText(HWND window) {
     const int n = GetWindowTextLengthW(window);
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');
@@ -77,11 +44,20 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-size_t Count(const std::wstring& text, const std::wstring& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::wstring::npos; at = text.find(piece, at + piece.size())) ++n;
-    return n;
+Gate::Gate() {
+    static std::atomic<int> made{0};
+    name_ = L"pump-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++made);
+    event_ = CreateEventW(nullptr, TRUE, FALSE, name_.c_str());
+    EXPECT_TRUE(event_) << "cannot make the event " << support::Utf8(name_);
 }
+
+Gate::~Gate() {
+    if (event_) CloseHandle(event_);
+}
+
+void Gate::Open() const { SetEvent(event_); }
+
+bool Gate::IsOpen() const { return WaitForSingleObject(event_, 0) == WAIT_OBJECT_0; }
 
 void PumpTest::SetUp() {
     ClearBeeps();
@@ -98,12 +74,17 @@ void PumpTest::SetUp() {
 
 void PumpTest::StartShell(const std::wstring& steps, app::TranscriptFeed* feed) {
     const uintptr_t launched =
-        channel::StartChildProcess(BesideTest(L"pump_child.exe").c_str(), steps.c_str(), L"", 0x13E);
+        channel::StartChildProcess(support::BesideTest(L"pump_child.exe").c_str(), steps.c_str(), L"", 0x13E);
     pumps_.child = channel::AsChild(launched);
     ASSERT_NE(pumps_.child, nullptr);
     running_.store(1);
-    pumps_.shellRunning = &running_;
     pumps_.feed = feed ? feed : &feed_;
+    StartPumps();
+}
+
+void PumpTest::StartPumps() {
+    pumps_.shellRunning = &running_;
+    if (!pumps_.feed) pumps_.feed = &feed_;
     outputThread_ = CreateThread(nullptr, 0, &app::OutputPump, &pumps_, 0, &outputThreadId_);
     errorThread_ = CreateThread(nullptr, 0, &app::ErrorPump, &pumps_, 0, &errorThreadId_);
     ASSERT_TRUE(outputThread_ && errorThread_);
@@ -113,15 +94,36 @@ bool PumpTest::WaitForEnd(DWORD ms) {
     return PumpUntil([this] { return Transcript().ends_with(L"---program closed---"); }, ms);
 }
 
-void PumpTest::TearDown() {
+testing::AssertionResult PumpTest::OpenWhenShown(const Gate& gate, const std::wstring& text) {
+    if (!PumpUntil([&] { return Transcript() == text; }))
+        return testing::AssertionFailure() << "the transcript reads \"" << support::Utf8(Transcript())
+                                           << "\", not \"" << support::Utf8(text) << "\"";
+    gate.Open();
+    return testing::AssertionSuccess();
+}
+
+bool PumpTest::NothingPending() const {
+    return channel::PeekChildStream(pumps_.child, channel::ChildStream::Output).pending == 0 &&
+           channel::PeekChildStream(pumps_.child, channel::ChildStream::Error).pending == 0;
+}
+
+void PumpTest::StopPumps() {
     pumps_.stop.store(true);
-    HANDLE threads[] = {outputThread_, errorThread_};
-    for (HANDLE t : threads) {
+    for (HANDLE* thread : {&outputThread_, &errorThread_}) {
+        const HANDLE t = *thread;
         if (!t) continue;
         // The pump may be waiting for its text to be shown: keep dispatching.
-        EXPECT_TRUE(PumpUntil([t] { return WaitForSingleObject(t, 0) == WAIT_OBJECT_0; }, 10000));
+        EXPECT_TRUE(PumpUntil([t] { return WaitForSingleObject(t, 0) == WAIT_OBJECT_0; }));
         CloseHandle(t);
+        *thread = nullptr;
     }
+}
+
+void PumpTest::TearDown() {
+    // A child left waiting at a gate by a failed test ends with it.
+    if (pumps_.child && WaitForSingleObject(pumps_.child->processHandle, 0) == WAIT_TIMEOUT)
+        TerminateProcess(pumps_.child->processHandle, 1);
+    StopPumps();
     feed_.Close();
     spareFeed_.Close();
     WatchLengthAtBeeps(nullptr);

@@ -8,17 +8,21 @@
 #include "app/transcript_view.h"
 #include "channel/child_io.h"
 #include "channel/child_launch.h"
+#include "support/text.h"
+#include "support/waiting.h"
 #include "toolkit/scoped.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace apptest {
+
+using support::Hex;  // pump_child's steps take their bytes as hex
+using support::PumpUntil;
 
 struct BeepRecord {
     DWORD thread;
@@ -34,14 +38,28 @@ std::vector<BeepRecord> TakeBeeps();
 void ClearBeeps();
 BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration);
 
-// The bytes as a pump_child step argument.
-std::wstring Hex(const std::string& bytes);
-// Full path of a program built beside the test.
-std::wstring BesideTest(const wchar_t* name);
-// Dispatches messages until `done` holds or `ms` pass; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD ms);
 std::wstring WindowText(HWND window);
-size_t Count(const std::wstring& text, const std::wstring& piece);
+
+// A named event through which a test and pump_child take turns: the child
+// waits at Await() until the test opens the gate, or opens it at Signal()
+// for the test to see. Both give a step with a space on either side, to be
+// put between two others.
+class Gate {
+public:
+    Gate();
+    ~Gate();
+    Gate(const Gate&) = delete;
+    Gate& operator=(const Gate&) = delete;
+
+    [[nodiscard]] std::wstring Await() const { return L" await:" + name_ + L" "; }
+    [[nodiscard]] std::wstring Signal() const { return L" signal:" + name_ + L" "; }
+    void Open() const;
+    [[nodiscard]] bool IsOpen() const;
+
+private:
+    std::wstring name_;
+    HANDLE event_ = nullptr;
+};
 
 class PumpTest : public testing::Test {
 protected:
@@ -50,8 +68,16 @@ protected:
     // Starts pump_child.exe with the steps and both pumps on it, handing
     // their text to `feed` (the fixture's own by default).
     void StartShell(const std::wstring& steps, app::TranscriptFeed* feed = nullptr);
+    // Starts both pumps on the context as it stands.
+    void StartPumps();
     // Waits for the end-of-shell report; true when it came.
     bool WaitForEnd(DWORD ms = 30000);
+    // Waits until the transcript reads `text`, then opens `gate` for the child.
+    testing::AssertionResult OpenWhenShown(const Gate& gate, const std::wstring& text);
+    // Both pipes are read empty: the pumps have taken every byte written so far.
+    [[nodiscard]] bool NothingPending() const;
+    // Lets the pumps end and waits for their threads.
+    void StopPumps();
     [[nodiscard]] std::wstring Transcript() const { return WindowText(edit_); }
 
     HWND parent_ = nullptr;

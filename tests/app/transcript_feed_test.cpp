@@ -1,6 +1,8 @@
 #include "app/transcript_feed.h"
 
 #include "pump_fixture.h"
+#include "support/message_recorder.h"
+#include "support/worker.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,7 +12,7 @@
 namespace apptest {
 namespace {
 
-class TranscriptFeedTest : public testing::Test {
+class TranscriptFeed : public testing::Test {
 protected:
     void SetUp() override {
         parent_ = CreateWindowExW(0, L"STATIC", L"feed", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
@@ -18,62 +20,84 @@ protected:
         edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", 0x500308C4, 0, 0, 300, 200, parent_, nullptr,
                                 nullptr, nullptr);
         ASSERT_TRUE(parent_ && edit_);
+        // The wake window a child of parent_, where the test can find it.
+        ASSERT_TRUE(feed_.Attach(edit_, parent_));
     }
-    void TearDown() override { DestroyWindow(parent_); }
+    void TearDown() override {
+        feed_.Close();
+        DestroyWindow(parent_);
+    }
+
+    [[nodiscard]] HWND WakeWindow() const {
+        for (HWND child = GetWindow(parent_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (child != edit_) return child;
+        return nullptr;
+    }
 
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
+    app::TranscriptFeed feed_;
 };
 
+// A pump waiting on a thread of its own for the text of `ticket`.
 struct Waiter {
-    app::TranscriptFeed* feed;
-    uint64_t ticket;
-    std::atomic<int> result{-1};
+    Waiter(app::TranscriptFeed& feed, uint64_t ticket)
+        : thread([this, &feed, ticket] {
+              const bool shown = feed.WaitShown(ticket);
+              shownAtReturn.store(feed.IsShown(ticket));
+              result.store(shown ? 1 : 0);
+          }) {
+        EXPECT_TRUE(thread.Started());
+    }
+    std::atomic<int> result{-1};  // 1: shown, 0: the feed closed
+    std::atomic<bool> shownAtReturn{false};
+    support::Worker thread;  // last: it starts once the rest is made
 };
 
-DWORD WINAPI WaitForTicket(void* p) {
-    auto* w = static_cast<Waiter*>(p);
-    w->result.store(w->feed->WaitShown(w->ticket) ? 1 : 0);
-    return 0;
-}
-
-TEST_F(TranscriptFeedTest, PiecesFromAnotherThreadArriveInOrderWithOneWakeUp) {
-    app::TranscriptFeed feed;
-    ASSERT_TRUE(feed.Attach(edit_));
-    Waiter w{&feed, 0};
-    for (int i = 0; i < 500; ++i) w.ticket = feed.Hand(L"\r\n" + std::to_wstring(i));
-    HANDLE thread = CreateThread(nullptr, 0, WaitForTicket, &w, 0, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return w.result.load() != -1; }, 10000));
-    EXPECT_EQ(w.result.load(), 1);
+// A pump thread hands many pieces before the main thread gets to them: they
+// cost one wake-up and arrive in order.
+TEST_F(TranscriptFeed, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp) {
+    const HWND wake = WakeWindow();
+    ASSERT_TRUE(wake);
+    support::MessageRecorder wakeUps(wake);
+    uint64_t last = 0;
+    support::Worker pump([&] {
+        for (int i = 0; i < 500; ++i) last = feed_.Hand(L"\r\n" + std::to_wstring(i));
+    });
+    ASSERT_TRUE(pump.Done(support::Patience));
+    EXPECT_FALSE(feed_.IsShown(last));  // no message has been dispatched yet
+    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(last); }));
     std::wstring expected;
     for (int i = 0; i < 500; ++i) expected += L"\r\n" + std::to_wstring(i);
     EXPECT_EQ(WindowText(edit_), expected);
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
-    feed.Close();
+    EXPECT_EQ(wakeUps.messages.size(), 1u);
+}
+
+// A pump waiting for its text goes on once the main thread has shown it.
+TEST_F(TranscriptFeed, AWaiterIsReleasedOnceItsTextIsShown) {
+    Waiter w(feed_, feed_.Hand(L"\r\nshown"));
+    ASSERT_TRUE(PumpUntil([&] { return w.result.load() != -1; }));
+    EXPECT_EQ(w.result.load(), 1);
+    EXPECT_TRUE(w.shownAtReturn.load());
+    EXPECT_EQ(WindowText(edit_), L"\r\nshown");
 }
 
 // At shutdown a pump may be waiting for its text to be shown: closing the
 // feed releases it, and nothing handed over afterwards reaches the window.
-TEST_F(TranscriptFeedTest, CloseReleasesWaitersAndStopsDelivery) {
-    app::TranscriptFeed feed;
-    ASSERT_TRUE(feed.Attach(edit_));
-    Waiter w{&feed, feed.Hand(L"never shown")};
-    HANDLE thread = CreateThread(nullptr, 0, WaitForTicket, &w, 0, nullptr);
-    ASSERT_TRUE(thread);
+TEST_F(TranscriptFeed, CloseReleasesWaitersAndStopsDelivery) {
+    Waiter w(feed_, feed_.Hand(L"never shown"));
     // Nothing dispatches the wake-up, so the waiter stays blocked until the close.
-    EXPECT_EQ(WaitForSingleObject(thread, 100), static_cast<DWORD>(WAIT_TIMEOUT));
-    feed.Close();
-    EXPECT_EQ(WaitForSingleObject(thread, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_FALSE(w.thread.Done(100));
+    feed_.Close();
+    EXPECT_TRUE(w.thread.Done(support::Patience));
     EXPECT_EQ(w.result.load(), 0);
-    CloseHandle(thread);
 
-    (void)feed.Hand(L"after close");
-    feed.Deliver();
-    PumpUntil([] { return false; }, 50);
+    (void)feed_.Hand(L"after close");
+    feed_.Deliver();
+    support::DispatchMessages(0);  // any wake-up posted by now
     EXPECT_EQ(WindowText(edit_), L"");
-    Waiter late{&feed, feed.Hand(L"late")};
-    EXPECT_EQ(WaitForTicket(&late), 0u);
+    Waiter late(feed_, feed_.Hand(L"late"));
+    EXPECT_TRUE(late.thread.Done(support::Patience));
     EXPECT_EQ(late.result.load(), 0);
 }
 

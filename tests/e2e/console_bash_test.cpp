@@ -3,19 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/console_checks.h"
 #include "tests/e2e/console_driver.h"
+
+#include "support/files.h"
 
 namespace e2e {
 namespace {
 
-bool InstalledInSystem(const wchar_t* name) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    return GetFileAttributesW((std::wstring(system) + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 TEST(ConsoleWithBash, RunsTheStartupCommandTypedCommandsAndEndsWithExit) {
-    ASSERT_TRUE(InstalledInSystem(L"wsl.exe") && InstalledInSystem(L"wsl-relay"))
+    ASSERT_TRUE(support::FileExists(InstalledWslPath()) && support::FileExists(SystemFile(L"wsl-relay")))
         << "the WSL stand-in is not in this prefix (scripts/test installs it)";
     ConsoleSession console;
     LaunchOptions options;
@@ -54,10 +51,7 @@ TEST(ConsoleWithBash, RunsTheStartupCommandTypedCommandsAndEndsWithExit) {
     EXPECT_EQ(console.History(), (std::vector<std::wstring>{L"", L"seq 1 3; exit 0", L"echo oops >&2",
                                                             L"echo \u00e9t\u00e9 \u20ac"}));
 
-    console.RequestClose();
-    DWORD code = 0xDEAD;
-    ASSERT_TRUE(console.WaitForExit(15000, &code));
-    EXPECT_EQ(code, 0u);
+    CloseAndExpectExitCodeZero(console);
 }
 
 }  // namespace

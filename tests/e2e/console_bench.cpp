@@ -11,6 +11,8 @@
 
 #include "tests/e2e/console_driver.h"
 
+#include "support/files.h"
+
 #include <psapi.h>
 #include <shellapi.h>
 
@@ -76,15 +78,7 @@ Burst FileBurst(const std::string& unixPath) {
     Burst b;
     b.label = L"stdout cat 10 MB";
     b.command = L"cat " + Wide(unixPath);
-    HANDLE f = CreateFileW(WindowsPathOfUnixPath(unixPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    std::string bytes;
-    if (f != INVALID_HANDLE_VALUE) {
-        char buffer[65536];
-        DWORD n = 0;
-        while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
-        CloseHandle(f);
-    }
+    const std::string bytes = support::ReadFileBytes(WindowsPathOfUnixPath(unixPath));
     size_t at = 0;
     while (at < bytes.size()) {
         const size_t end = bytes.find('\n', at);
@@ -105,14 +99,6 @@ HFONT MessageFont() {
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
-void DispatchPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 // One replace of the whole text into a fresh edit control like the transcript.
 double Floor(const std::wstring& text, const ControlBox& box) {
     HWND top = CreateWindowExW(0, L"STATIC", L"floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1600, 900, nullptr,
@@ -122,13 +108,13 @@ double Floor(const std::wstring& text, const ControlBox& box) {
     static HFONT font = MessageFont();
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
-    DispatchPending();
+    support::DispatchMessages(0);
     const double start = Now();
     SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     const double took = Now() - start;
     const int got = GetWindowTextLengthW(edit);
     DestroyWindow(top);
-    DispatchPending();
+    support::DispatchMessages(0);
     if (static_cast<size_t>(got) != text.size()) std::printf("  floor: the control took %d of %zu characters\n", got, text.size());
     return took;
 }
@@ -186,11 +172,10 @@ ConsoleRun RunBurst(const Burst& burst, ControlBox* box) {
     console.BringToFront();
     const double start = Now();
     console.PressKey(VK_RETURN);
-    bool arrived = false;
     double end = 0;
-    const ULONGLONG deadline = GetTickCount64() + BurstTimeoutMs;
-    while (GetTickCount64() < deadline) {
-        if (console.TextLength(console.Transcript()) >= wanted) {
+    const bool arrived = support::WaitUntil(
+        [&] {
+            if (console.TextLength(console.Transcript()) < wanted) return false;
             end = Now();
             // Figures first: reading the whole text back costs the console
             // time and memory of its own.
@@ -199,19 +184,16 @@ ConsoleRun RunBurst(const Burst& burst, ControlBox* box) {
                 run.peakMb = PeakWorkingSetMb(console.Process());
             }
             const std::wstring text = console.TranscriptText();
-            if (text.size() >= burst.lastPiece.size() && text.ends_with(burst.lastPiece)) {
-                arrived = true;
-                // Every line, in order: stdout exactly; stderr after the
-                // prompts bash wrote before its first line.
-                const std::wstring gained = text.substr(before);
-                run.ok = burst.stderrBurst ? gained.size() >= burst.shown.size() &&
-                                                 gained.ends_with(burst.shown.substr(burst.shown.find(L"\r\n2")))
-                                           : gained == burst.shown;
-                break;
-            }
-        }
-        Sleep(5);
-    }
+            if (!text.ends_with(burst.lastPiece)) return false;
+            // Every line, in order: stdout exactly; stderr after the
+            // prompts bash wrote before its first line.
+            const std::wstring gained = text.substr(before);
+            run.ok = burst.stderrBurst ? gained.size() >= burst.shown.size() &&
+                                             gained.ends_with(burst.shown.substr(burst.shown.find(L"\r\n2")))
+                                       : gained == burst.shown;
+            return true;
+        },
+        BurstTimeoutMs, 5);
     if (!done.exchange(true)) {
         prober.join();
         run.peakMb = PeakWorkingSetMb(console.Process());
@@ -248,12 +230,9 @@ std::vector<double> Latency(int lines, int count) {
         const double start = Now();
         // A key that never reached the window (the desktop was busy) is a
         // lost probe, not a figure.
-        const bool pressed = console.PressKey(VK_RETURN);
-        const ULONGLONG deadline = GetTickCount64() + 10000;
-        bool answered = false;
-        while (pressed && !(answered = console.TextLength(console.Transcript()) >= wanted) &&
-               GetTickCount64() < deadline)
-            Sleep(1);
+        const bool answered =
+            console.PressKey(VK_RETURN) &&
+            support::WaitUntil([&] { return console.TextLength(console.Transcript()) >= wanted; }, 10000, 1);
         if (answered) ms.push_back((Now() - start) * 1000);
         else ++lost;
         console.Settle();

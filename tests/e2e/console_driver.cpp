@@ -1,5 +1,7 @@
 #include "tests/e2e/console_driver.h"
 
+#include "support/files.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -80,49 +82,7 @@ INPUT KeyInput(WORD virtualKey, WORD scan, DWORD flags) {
     return in;
 }
 
-std::string ReadFileFrom(const std::wstring& path, uint64_t offset) {
-    std::string out;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return out;
-    LARGE_INTEGER at{};
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    if (SetFilePointerEx(f, at, nullptr, FILE_BEGIN)) {
-        char buffer[65536];
-        DWORD n = 0;
-        while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
-    }
-    CloseHandle(f);
-    return out;
-}
-
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(10);
-    }
-}
-
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::wstring WindowsPathOfUnixPath(std::string_view unixPath) {
     std::wstring path = Wide(unixPath);
@@ -138,15 +98,17 @@ std::wstring ConsoleExePath() {
 }
 std::wstring ScriptedShellExePath() { return WindowsPathOfUnixPath(WSLC_SCRIPTED_SHELL_EXE); }
 
-std::wstring InstalledWslPath() {
+std::wstring SystemFile(std::wstring_view name) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
-    return std::wstring(system) + L"\\wsl.exe";
+    return std::wstring(system) + L"\\" + std::wstring(name);
 }
 
+std::wstring InstalledWslPath() { return SystemFile(L"wsl.exe"); }
+
 bool SameFileContents(const std::wstring& a, const std::wstring& b) {
-    const std::string x = ReadFileFrom(a, 0);
-    return !x.empty() && x == ReadFileFrom(b, 0);
+    const std::string x = support::ReadFileBytes(a);
+    return !x.empty() && x == support::ReadFileBytes(b);
 }
 
 // ---- TestFolder ----
@@ -177,16 +139,10 @@ TestFolder::~TestFolder() {
 std::wstring TestFolder::File(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
 
 bool TestFolder::Write(std::wstring_view name, std::string_view bytes) const {
-    HANDLE f = CreateFileW(File(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD n = 0;
-    const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(f);
-    return ok && n == bytes.size();
+    return support::WriteFileBytes(File(name), bytes);
 }
 
-std::string TestFolder::Read(std::wstring_view name) const { return ReadFileFrom(File(name), 0); }
+std::string TestFolder::Read(std::wstring_view name) const { return support::ReadFileBytes(File(name)); }
 
 // ---- BeepTrace ----
 
@@ -216,7 +172,7 @@ std::vector<BeepCall> BeepTrace::Calls(DWORD processId) const {
     std::vector<BeepCall> calls;
     const std::wstring file = File();
     if (file.empty()) return calls;
-    const std::string trace = ReadFileFrom(file, offset_);
+    const std::string trace = support::ReadFileBytes(file, offset_);
     size_t at = 0;
     for (;;) {
         const size_t end = trace.find('\n', at);

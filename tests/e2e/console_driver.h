@@ -4,6 +4,9 @@
 // transcript, the history and the command field through window messages,
 // waits for its end, and reads the beeps it made from Wine's relay trace.
 
+#include "support/text.h"
+#include "support/waiting.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -15,12 +18,18 @@
 
 namespace e2e {
 
-// Polls `condition` every few milliseconds until it holds or `timeoutMs`
-// passes; returns whether it held. The last poll comes after the deadline.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+using support::Utf8;
+using support::Wide;
 
-std::wstring Wide(std::string_view utf8);
-std::string Utf8(std::wstring_view text);
+// How often the driver looks again while it waits: reading a long
+// transcript costs the console's window time, so not at every millisecond.
+inline constexpr DWORD PollMs = 10;
+
+// Waits until `condition` holds or `timeoutMs` pass, looking every PollMs;
+// returns whether it held.
+inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    return support::WaitUntil(condition, timeoutMs, PollMs);
+}
 
 // A Linux path as Wine's Z: drive shows it.
 std::wstring WindowsPathOfUnixPath(std::string_view unixPath);
@@ -197,8 +206,10 @@ private:
     const TestFolder& folder_;
 };
 
-// The scripted shell built with the tests, and the prefix's wsl.exe.
+// The scripted shell built with the tests; a file of the prefix's system
+// folder, and its wsl.exe.
 std::wstring ScriptedShellExePath();
+std::wstring SystemFile(std::wstring_view name);
 std::wstring InstalledWslPath();
 bool SameFileContents(const std::wstring& a, const std::wstring& b);
 

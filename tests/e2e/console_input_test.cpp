@@ -26,38 +26,16 @@ TEST_F(ConsoleStartup, WithoutParametersTheShellFirstReceivesALoneLineFeed) {
     CloseAndExpectExitCodeZero();
 }
 
+// The rewriting rules have tests of their own; here one command shows the
+// road: the parameters joined by single spaces, a Windows path rewritten,
+// the command shown first and sent, as UTF-8, as the shell's first line.
 TEST_F(ConsoleStartup, ParametersAreJoinedRewrittenShownFirstAndSentAsTheFirstLine) {
-    struct Case {
-        const wchar_t* tail;
-        const wchar_t* command;
-    } cases[] = {
-        {L" cd D:\\work\\src", L"cd d/work/src"},
-        {L" type d:\\notes.txt", L"type d/notes.txt"},
-        {L" echo 'a b'", L"echo \"a b\""},
-        {L"   ls    C:\\Temp   ", L"ls C:/Temp"},
-        {L" grep x\\ty \"two  words\" D:x", L"grep x/ty two  words D:x"},
-        {L" caf\u00e9 \u20ac", L"caf\u00e9 \u20ac"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(Utf8(c.tail));
-        TestFolder folder;
-        ScriptedShell shell(folder);
-        ASSERT_TRUE(shell.WriteScript("lines 1\nout ready\\n\n"));
-        ConsoleSession console;
-        LaunchOptions options;
-        options.commandTail = c.tail;
-        options.environment = shell.Environment();
-        std::wstring failure;
-        ASSERT_TRUE(console.Start(options, &failure)) << Utf8(failure);
-        ASSERT_TRUE(console.WaitForTranscriptToContain(L"ready", ShortWaitMs));
-        EXPECT_EQ(console.TranscriptText(), Head(c.command) + L"\r\nready\n");
-        // Sent as UTF-8, as bash reads it.
-        EXPECT_EQ(shell.ReceivedInput(), Utf8(c.command) + "\n");
-        console.RequestClose();
-        DWORD code = 0xDEAD;
-        ASSERT_TRUE(console.WaitForExit(ShortWaitMs, &code));
-        EXPECT_EQ(code, 0u);
-    }
+    ASSERT_TRUE(Start("lines 1\nout ready\\n\n", L"   cd   D:\\caf\u00e9\\src   \u20ac  "));
+    const std::wstring command = L"cd d/caf\u00e9/src \u20ac";
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"ready", ShortWaitMs));
+    EXPECT_EQ(console_.TranscriptText(), Head(command) + L"\r\nready\n");
+    EXPECT_EQ(shell_.ReceivedInput(), "cd d/caf\xc3\xa9/src \xe2\x82\xac\n");
+    CloseAndExpectExitCodeZero();
 }
 
 TEST_F(ConsoleStartup, OneTitledMaximizedWindowWithTheFourControlsLaidOutForItsClientArea) {

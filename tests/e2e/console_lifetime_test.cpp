@@ -16,14 +16,7 @@ TEST_F(ConsoleLifetime, TheShellsEndIsReportedOnceAndReturnAndEscapeGoDeadWhileT
     EXPECT_EQ(console_.TranscriptText(), expected);
 
     // Keys after the end: no write, no beep, no history, the text stays.
-    ASSERT_TRUE(console_.TypeIntoField(L"too late"));
-    ASSERT_TRUE(console_.PressKey(VK_RETURN));
-    ASSERT_TRUE(console_.PressKey(VK_ESCAPE));
-    ASSERT_TRUE(console_.TypeIntoField(L"!"));  // handled after Return and Escape
-    ASSERT_TRUE(console_.Settle());
-    EXPECT_EQ(console_.FieldText(), L"too late!");
-    EXPECT_EQ(console_.History(), std::vector<std::wstring>{L""});
-    EXPECT_EQ(Count(ReturnBeep) + Count(EscapeBeep), 0u);
+    ASSERT_NO_FATAL_FAILURE(ExpectReturnAndEscapeDoNothing(console_, L"too late"));
     EXPECT_EQ(shell_.ReceivedInput(), "\n");
 
     // The window stays, answering, with nothing more to show.
@@ -56,14 +49,7 @@ TEST_F(ConsoleLifetime, AProgramTheShellStartedWritesOnAfterItsEndAndTheEndWaits
     ASSERT_TRUE(WaitUntil([&] { return folder_.Read(L"shell-gone") == "touched"; }, ShortWaitMs));
 
     // The shell has ended; the program still holds its pipes.
-    ASSERT_TRUE(console_.TypeIntoField(L"too late"));
-    ASSERT_TRUE(console_.PressKey(VK_RETURN));
-    ASSERT_TRUE(console_.PressKey(VK_ESCAPE));
-    ASSERT_TRUE(console_.TypeIntoField(L"!"));
-    ASSERT_TRUE(console_.Settle());
-    EXPECT_EQ(console_.FieldText(), L"too late!");
-    EXPECT_EQ(console_.History(), std::vector<std::wstring>{L""});
-    EXPECT_EQ(Count(ReturnBeep) + Count(EscapeBeep), 0u);
+    ASSERT_NO_FATAL_FAILURE(ExpectReturnAndEscapeDoNothing(console_, L"too late"));
     EXPECT_EQ(Count(EndBeep), 0u);
     EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nbye\n");
 

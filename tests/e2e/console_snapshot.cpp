@@ -8,6 +8,8 @@
 
 #include "tests/e2e/console_driver.h"
 
+#include "support/files.h"
+
 #include <shellapi.h>
 
 #include <cstdio>
@@ -21,15 +23,6 @@ namespace {
 int Fail(const char* why) {
     std::fprintf(stderr, "console_snapshot: %s\n", why);
     return 1;
-}
-
-bool WriteText(const std::wstring& path, const std::string& text) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD n = 0;
-    const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-    CloseHandle(f);
-    return ok && n == text.size();
 }
 
 }  // namespace
@@ -63,8 +56,8 @@ int main() {
         const std::wstring folder = WindowsPathOfUnixPath(Utf8(argument));
         std::string history;
         for (const std::wstring& item : console.History()) history += Utf8(item) + "\n";
-        if (!WriteText(folder + L"\\run-transcript.txt", Utf8(console.TranscriptText())) ||
-            !WriteText(folder + L"\\run-history.txt", history))
+        if (!support::WriteFileBytes(folder + L"\\run-transcript.txt", Utf8(console.TranscriptText())) ||
+            !support::WriteFileBytes(folder + L"\\run-history.txt", history))
             return Fail("cannot write the texts");
         return 0;
     }

@@ -39,19 +39,10 @@ public:
 
     HWND Handle() const { return window_; }
     // Makes it the foreground window; true once the platform says it is.
+    // Waits handle what the platform sends it meanwhile.
     bool Activate() {
         SetForegroundWindow(window_);
-        return WaitUntil(
-            [&] {
-                Pump();
-                return GetForegroundWindow() == window_;
-            },
-            ShortWaitMs);
-    }
-    // Handles what the platform sent it while the test waited.
-    static void Pump() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        return support::PumpUntil([&] { return GetForegroundWindow() == window_; }, ShortWaitMs);
     }
 
 private:
@@ -131,12 +122,7 @@ TEST_F(ConsoleView, AReaderKeepsCaretSelectionAndViewWhileAnotherProgramIsInFron
     ASSERT_TRUE(other.Activate()) << "the other program's window never came to the front";
     ASSERT_NE(GetForegroundWindow(), console_.Window());
     ASSERT_TRUE(shell_.Signal(L"go"));
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            OtherProgramWindow::Pump();
-            return EndsWith(console_.TranscriptText(), L"\r\nafter\n");
-        },
-        ShortWaitMs));
+    ASSERT_TRUE(support::PumpUntil([&] { return console_.TranscriptText().ends_with(L"\r\nafter\n"); }, ShortWaitMs));
     ASSERT_TRUE(console_.Settle());
     ASSERT_EQ(GetForegroundWindow(), other.Handle()) << "the output was meant to arrive while the console was inactive";
     EXPECT_EQ(PlaceOf(transcript), before) << "while another program is in front";

@@ -1,5 +1,7 @@
 #include "tests/e2e/scripted_console.h"
 
+#include "support/files.h"
+
 namespace e2e {
 
 namespace {
@@ -8,14 +10,7 @@ namespace {
 constexpr char ScriptedShellMark[] = "scripted shell: unknown command";
 
 bool IsScriptedShell(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    std::string bytes;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
-    CloseHandle(f);
-    return bytes.find(ScriptedShellMark) != std::string::npos;
+    return support::ReadFileBytes(path).find(ScriptedShellMark) != std::string::npos;
 }
 
 }  // namespace
@@ -25,7 +20,7 @@ void ScriptedConsoleTest::SetUpTestSuite() {
     if (SameFileContents(installed, ScriptedShellExePath())) return;
     // Install (or refresh) the scripted shell, but never over the real
     // stand-in: these tests belong in the prefix made for them.
-    const bool mayReplace = GetFileAttributesW(installed.c_str()) == INVALID_FILE_ATTRIBUTES || IsScriptedShell(installed);
+    const bool mayReplace = !support::FileExists(installed) || IsScriptedShell(installed);
     ASSERT_TRUE(mayReplace) << Utf8(installed)
                             << " is not the scripted shell: run these tests in the build's wineprefix-scripted "
                                "(scripts/test does)";
@@ -55,24 +50,6 @@ bool ScriptedConsoleTest::WaitForBeeps(const DWORD (&beep)[2], size_t count, DWO
 
 bool ScriptedConsoleTest::WaitForInput(std::string_view bytes, DWORD timeoutMs) const {
     return shell_.WaitForInput([&](const std::string& s) { return s.find(bytes) != std::string::npos; }, timeoutMs);
-}
-
-void ScriptedConsoleTest::CloseAndExpectExitCodeZero() {
-    console_.RequestClose();
-    DWORD code = 0xDEAD;
-    ASSERT_TRUE(console_.WaitForExit(ShortWaitMs, &code)) << "the console did not end after WM_CLOSE";
-    EXPECT_EQ(code, 0u);
-}
-
-size_t Occurrences(std::wstring_view text, std::wstring_view piece) {
-    size_t count = 0;
-    for (size_t at = text.find(piece); at != std::wstring_view::npos; at = text.find(piece, at + piece.size()))
-        ++count;
-    return count;
-}
-
-bool EndsWith(std::wstring_view text, std::wstring_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
 }  // namespace e2e

@@ -1,32 +1,17 @@
 #pragma once
 // The fixture of the end-to-end tests that run the console on the scripted
 // test shell: a folder per test, the script, the console started with the
-// environment that points the shell at its script and logs, and the texts
-// and beeps the tests compare with.
+// environment that points the shell at its script and logs.
 
 #include <gtest/gtest.h>
 
+#include "tests/e2e/console_checks.h"
 #include "tests/e2e/console_driver.h"
 
 #include <string>
 #include <string_view>
 
 namespace e2e {
-
-// Beeps, as (frequency, duration).
-inline constexpr DWORD ReturnBeep[] = {2000, 1};
-inline constexpr DWORD EscapeBeep[] = {2000, 1};
-inline constexpr DWORD OutputBeep[] = {800, 1};
-inline constexpr DWORD ErrorBeep[] = {100, 20};
-inline constexpr DWORD EndBeep[] = {50, 100};
-
-inline constexpr wchar_t Ran[] = L"\r\n---ran---";
-inline constexpr wchar_t Closed[] = L"\r\n---program closed---";
-
-// Generous bounds: the tests wait for conditions, these only stop a test
-// that would otherwise hang.
-inline constexpr DWORD ShortWaitMs = 15000;
-inline constexpr DWORD LongWaitMs = 60000;
 
 class ScriptedConsoleTest : public ::testing::Test {
 protected:
@@ -51,16 +36,11 @@ protected:
     bool WaitForEnd(DWORD timeoutMs = ShortWaitMs) const {
         return console_.WaitForTranscriptToContain(L"---program closed---", timeoutMs);
     }
-    // Closes the window and expects the process to end with exit code 0.
-    void CloseAndExpectExitCodeZero();
+    void CloseAndExpectExitCodeZero() { e2e::CloseAndExpectExitCodeZero(console_); }
 
     TestFolder folder_;
     ScriptedShell shell_;
     ConsoleSession console_;
 };
-
-// How often `piece` occurs in `text`.
-size_t Occurrences(std::wstring_view text, std::wstring_view piece);
-bool EndsWith(std::wstring_view text, std::wstring_view end);
 
 }  // namespace e2e

@@ -17,10 +17,8 @@
 //   expect TEXT      wait until the input received after the previous match
 //                    holds TEXT; the next expect searches after it
 //   lines N          wait until the input received holds N line feeds
-//   sleep MS         pause
 //   flood N          write "line 1\n" ... "line N\n" to standard output as
 //                    fast as the pipe takes them
-//   flood-err N      write "error 1\n" ... "error N\n" to standard error
 //   hold             stop reading standard input (after the read in progress)
 //   resume           read standard input again
 //   wait-file NAME   wait until the file NAME exists in the script's folder
@@ -38,6 +36,10 @@
 // note on standard error); input that ends during a wait gives exit code 91;
 // a write that fails (the reader is gone) gives exit code 92.
 
+#include "support/files.h"
+#include "support/text.h"
+#include "support/waiting.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -49,6 +51,9 @@
 
 namespace {
 
+using support::Utf8;
+using support::Wide;
+
 constexpr DWORD WaitLimitMs = 60000;
 constexpr int GaveUp = 90;
 constexpr int InputEnded = 91;
@@ -58,27 +63,6 @@ std::wstring Environment(const wchar_t* name) {
     wchar_t buffer[32768];
     const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
     return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
-}
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& out) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
-    CloseHandle(f);
-    return true;
 }
 
 void WriteAll(HANDLE h, std::string_view bytes) {
@@ -196,14 +180,6 @@ std::wstring Folder(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash);
 }
 
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
 // A copy of this shell on another script, holding the same three standard
 // streams, as a program started in the background would; it is handed a
 // handle of this process to wait for.
@@ -267,25 +243,17 @@ void RunCommand(std::string_view command, std::string_view argument, const std::
             for (char c : received) count += c == '\n';
             return count >= wanted;
         });
-    } else if (command == "sleep") {
-        Sleep(static_cast<DWORD>(std::atol(std::string(argument).c_str())));
     } else if (command == "flood") {
         Flood(out, "line %ld\n", std::atol(std::string(argument).c_str()));
-    } else if (command == "flood-err") {
-        Flood(err, "error %ld\n", std::atol(std::string(argument).c_str()));
     } else if (command == "hold") {
         ResetEvent(input.readAllowed);
     } else if (command == "resume") {
         SetEvent(input.readAllowed);
     } else if (command == "wait-file") {
         const std::wstring path = scriptFolder + L"\\" + Wide(argument);
-        const ULONGLONG deadline = GetTickCount64() + WaitLimitMs;
-        while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            if (GetTickCount64() >= deadline) {
-                WriteAll(err, "scripted shell: gave up waiting for file " + std::string(argument) + "\n");
-                ExitProcess(GaveUp);
-            }
-            Sleep(10);
+        if (!support::WaitUntil([&] { return support::FileExists(path); }, WaitLimitMs, 10)) {
+            WriteAll(err, "scripted shell: gave up waiting for file " + std::string(argument) + "\n");
+            ExitProcess(GaveUp);
         }
     } else if (command == "spawn") {
         Spawn(scriptFolder + L"\\" + Wide(argument));
@@ -297,13 +265,7 @@ void RunCommand(std::string_view command, std::string_view argument, const std::
             ExitProcess(GaveUp);
         }
     } else if (command == "touch") {
-        HANDLE f = CreateFileW((scriptFolder + L"\\" + Wide(argument)).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f != INVALID_HANDLE_VALUE) {
-            DWORD n = 0;
-            WriteFile(f, "touched", 7, &n, nullptr);
-            CloseHandle(f);
-        }
+        (void)support::WriteFileBytes(scriptFolder + L"\\" + Wide(argument), "touched");
     } else if (command == "exit") {
         ExitProcess(static_cast<UINT>(std::atol(std::string(argument).c_str())));
     } else {
@@ -326,27 +288,20 @@ int main() {
 
     const std::wstring infoPath = Environment(L"WSLC_SHELL_INFO");
     if (!infoPath.empty()) {
-        HANDLE info = CreateFileW(infoPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (info != INVALID_HANDLE_VALUE) {
-            wchar_t directory[MAX_PATH + 1] = {};
-            GetCurrentDirectoryW(MAX_PATH + 1, directory);
-            const std::string text = Utf8(GetCommandLineW()) + "\n" + Utf8(directory) + "\n";
-            DWORD n = 0;
-            WriteFile(info, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-            CloseHandle(info);
-        }
+        wchar_t directory[MAX_PATH + 1] = {};
+        GetCurrentDirectoryW(MAX_PATH + 1, directory);
+        (void)support::WriteFileBytes(infoPath, Utf8(GetCommandLineW()) + "\n" + Utf8(directory) + "\n");
     }
 
     HANDLE reader = CreateThread(nullptr, 0, ReadInput, nullptr, 0, nullptr);
     if (!reader) return GaveUp;
 
     const std::wstring scriptPath = Environment(L"WSLC_SHELL_SCRIPT");
-    std::string script;
-    if (!scriptPath.empty() && !ReadWholeFile(scriptPath, script)) {
+    if (!scriptPath.empty() && !support::FileExists(scriptPath)) {
         WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot read the script\n");
         return GaveUp;
     }
+    const std::string script = scriptPath.empty() ? std::string() : support::ReadFileBytes(scriptPath);
     const std::wstring scriptFolder = Folder(scriptPath);
 
     size_t expectFrom = 0;

@@ -4,17 +4,38 @@
 
 namespace support {
 
-std::string ReadFileBytes(std::wstring_view path) {
+std::string ReadFileBytes(std::wstring_view path) { return ReadFileBytes(path, 0); }
+
+std::string ReadFileBytes(std::wstring_view path, uint64_t offset) {
     std::string bytes;
     const std::wstring name(path);
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    // Every sharing mode: a writer elsewhere may even rename or delete it.
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
+        char buffer[65536];
+        DWORD got = 0;
+        while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    }
     CloseHandle(file);
     return bytes;
+}
+
+bool FileExists(std::wstring_view path) {
+    return GetFileAttributesW(std::wstring(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WriteFileBytes(std::wstring_view path, std::string_view bytes) {
+    const HANDLE file = CreateFileW(std::wstring(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
 }
 
 }  // namespace support
