@@ -274,14 +274,22 @@ int main() {
     std::vector<double> medians;
     for (const Burst& burst : bursts) {
         std::vector<double> seconds, floors, peaks, answers;
+        bool burstOk = true;
         for (int r = 0; r < runs; ++r) {
             ControlBox box{0, 0, 799, 780};
             const ConsoleRun run = RunBurst(burst, &box);
-            allOk = allOk && run.ok;
+            burstOk = burstOk && run.ok;
             seconds.push_back(run.seconds);
             peaks.push_back(run.peakMb);
             answers.push_back(run.slowestAnswerMs);
             floors.push_back(Floor(burst.shown, box));
+        }
+        allOk = allOk && burstOk;
+        // A burst that failed has no figures worth a row of zeros.
+        if (!burstOk) {
+            std::printf("%-36ls failed (see above)\n", burst.label.c_str());
+            medians.push_back(-1);
+            continue;
         }
         const double s = Median(seconds), f = Median(floors);
         medians.push_back(s);
