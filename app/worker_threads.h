@@ -18,7 +18,7 @@ struct ThreadEntry {
     int64_t number;
 };
 
-// Part of the console's state block (Console().threads).
+// Held in the console's state block (Console().threads).
 struct ThreadRegistry {
     toolkit::CriticalSection lock;
     std::vector<ThreadEntry> entries;

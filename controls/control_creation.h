@@ -1,8 +1,7 @@
 #pragma once
 // The pieces every control creation shares: the per-thread control list
 // state, the record allocation in the control registry, the identity scale
-// step, the registration tail, and the kind table of a kind that adds only
-// its notifications and clean-up.
+// step and the registration tail.
 
 #include "controls/control_framework.h"
 
@@ -69,18 +68,6 @@ struct CreatedControl {
 // front, GWLP_ID and "KX_ID" set to the number, the thread's font. Returns
 // the window.
 HWND RegisterControl(int64_t number, ControlRecord* record, HWND window, const ControlKind* kind) noexcept;
-
-// A kind whose own slots are only `notify` and `destroyHook`: its text is the
-// window text, its focus a plain SetFocus, and it has neither state nor
-// items (the generic operations' fallbacks).
-[[nodiscard]] constexpr ControlKind KindWithFallbacks(int32_t kindCode, decltype(ControlKind::notify) notify,
-                                                      decltype(ControlKind::destroyHook) destroyHook) noexcept {
-    ControlKind kind{};  // every other slot empty
-    kind.kindCode = kindCode;
-    kind.notify = notify;
-    kind.destroyHook = destroyHook;
-    return kind;
-}
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 

@@ -28,18 +28,23 @@ struct ControlRecord {
     intptr_t field3;
 };
 
+// A kind's table. An empty slot takes the generic operations' fallback
+// (window text, SetFocus, no state, no items), so a table names only the
+// slots its kind fills.
 struct ControlKind {
-    int32_t kindCode;  // 3 label, 2 text, 8 combo box
-    LRESULT (*notify)(ControlRecord* record, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    void (*destroyHook)(ControlRecord* record) noexcept;
-    int64_t (*getState)(ControlRecord* record) noexcept;
-    void (*setState)(ControlRecord* record, int64_t state) noexcept;
-    std::wstring (*getText)(ControlRecord* record);
-    void (*setText)(ControlRecord* record, const wchar_t* text) noexcept;
-    int64_t (*addItem)(ControlRecord* record, int64_t position, const wchar_t* text, int64_t image) noexcept;
+    int32_t kindCode = 0;  // 3 label, 2 text, 8 combo box
+    LRESULT (*notify)(ControlRecord* record, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept =
+        nullptr;
+    void (*destroyHook)(ControlRecord* record) noexcept = nullptr;
+    int64_t (*getState)(ControlRecord* record) noexcept = nullptr;
+    void (*setState)(ControlRecord* record, int64_t state) noexcept = nullptr;
+    std::wstring (*getText)(ControlRecord* record) = nullptr;
+    void (*setText)(ControlRecord* record, const wchar_t* text) noexcept = nullptr;
+    int64_t (*addItem)(ControlRecord* record, int64_t position, const wchar_t* text, int64_t image) noexcept =
+        nullptr;
     int64_t (*addItemEx)(ControlRecord* record, int64_t position, const wchar_t* text, int64_t image,
-                         uint32_t flags) noexcept;
-    void (*focus)(ControlRecord* record) noexcept;
+                         uint32_t flags) noexcept = nullptr;
+    void (*focus)(ControlRecord* record) noexcept = nullptr;
 };
 
 void InitControls() noexcept;

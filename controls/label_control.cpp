@@ -23,7 +23,7 @@ LRESULT LabelNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LP
 // Colour replies and the back brush's release; the rest is the generic
 // operations' (window text, SetFocus).
 const ControlKind& LabelKind() noexcept {
-    static const ControlKind kind = KindWithFallbacks(LabelKindCode, LabelNotify, ReleaseBackBrush);
+    static const ControlKind kind{.kindCode = LabelKindCode, .notify = LabelNotify, .destroyHook = ReleaseBackBrush};
     return kind;
 }
 

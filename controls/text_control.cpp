@@ -38,7 +38,7 @@ LRESULT TextNotify(ControlRecord* record, HWND, UINT message, WPARAM wParam, LPA
 // Colour replies and the back brush's release; the rest is the generic
 // operations' (window text: the whole content; SetFocus).
 const ControlKind& TextKind() noexcept {
-    static const ControlKind kind = KindWithFallbacks(TextKindCode, TextNotify, ReleaseBackBrush);
+    static const ControlKind kind{.kindCode = TextKindCode, .notify = TextNotify, .destroyHook = ReleaseBackBrush};
     return kind;
 }
 

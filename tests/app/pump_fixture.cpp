@@ -44,20 +44,7 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-Gate::Gate() {
-    static std::atomic<int> made{0};
-    name_ = L"pump-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++made);
-    event_ = CreateEventW(nullptr, TRUE, FALSE, name_.c_str());
-    EXPECT_TRUE(event_) << "cannot make the event " << support::Utf8(name_);
-}
-
-Gate::~Gate() {
-    if (event_) CloseHandle(event_);
-}
-
-void Gate::Open() const { SetEvent(event_); }
-
-bool Gate::IsOpen() const { return WaitForSingleObject(event_, 0) == WAIT_OBJECT_0; }
+Gate::Gate() { EXPECT_TRUE(event_.Made()) << "cannot make the event " << support::Utf8(event_.Name()); }
 
 void PumpTest::SetUp() {
     ClearBeeps();

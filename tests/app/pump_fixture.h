@@ -8,6 +8,7 @@
 #include "app/transcript_view.h"
 #include "channel/child_io.h"
 #include "channel/child_launch.h"
+#include "support/named_event.h"
 #include "support/text.h"
 #include "support/waiting.h"
 #include "toolkit/scoped.h"
@@ -47,18 +48,14 @@ std::wstring WindowText(HWND window);
 class Gate {
 public:
     Gate();
-    ~Gate();
-    Gate(const Gate&) = delete;
-    Gate& operator=(const Gate&) = delete;
 
-    [[nodiscard]] std::wstring Await() const { return L" await:" + name_ + L" "; }
-    [[nodiscard]] std::wstring Signal() const { return L" signal:" + name_ + L" "; }
-    void Open() const;
-    [[nodiscard]] bool IsOpen() const;
+    [[nodiscard]] std::wstring Await() const { return L" await:" + event_.Name() + L" "; }
+    [[nodiscard]] std::wstring Signal() const { return L" signal:" + event_.Name() + L" "; }
+    void Open() const { event_.Set(); }
+    [[nodiscard]] bool IsOpen() const { return event_.IsSet(); }
 
 private:
-    std::wstring name_;
-    HANDLE event_ = nullptr;
+    support::NamedEvent event_;
 };
 
 class PumpTest : public testing::Test {

@@ -6,6 +6,7 @@
 #include "channel/child_launch.h"
 
 #include "support/files.h"
+#include "support/named_event.h"
 #include "support/text.h"
 #include "support/waiting.h"
 #include "support/worker.h"
@@ -20,6 +21,7 @@
 namespace channel_test {
 
 using support::Hex;  // bytes as the helper's out:/err: steps take them
+using support::NamedEvent;  // for the helper's wait: step
 using support::Patience;
 using support::Utf8;
 using support::WaitUntil;
@@ -40,25 +42,6 @@ inline DWORD PendingOn(HANDLE pipe) {
 inline bool WaitExit(const channel::ChildProcess* child, DWORD ms = Patience) {
     return WaitForSingleObject(child->processHandle, ms) == WAIT_OBJECT_0;
 }
-
-// A manual-reset event with a name of its own, for the helper's wait: step.
-class NamedEvent {
-public:
-    NamedEvent() {
-        static int serial = 0;
-        name_ = L"wslc-channel-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
-        event_ = CreateEventW(nullptr, TRUE, FALSE, name_.c_str());
-    }
-    ~NamedEvent() { CloseHandle(event_); }
-    NamedEvent(const NamedEvent&) = delete;
-    NamedEvent& operator=(const NamedEvent&) = delete;
-    [[nodiscard]] const std::wstring& Name() const { return name_; }
-    void Set() const { SetEvent(event_); }
-
-private:
-    std::wstring name_;
-    HANDLE event_;
-};
 
 // A file name in the temporary directory, removed again at the end.
 class ScratchFile {
