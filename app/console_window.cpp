@@ -62,6 +62,10 @@ void SetUpConsoleWindow() {
     const ConsoleLayout l = ComputeLayout(console.clientWidth, console.clientHeight);
 
     // A control that could not be made is simply missing.
+    // Each label is made just before its control, and the order stays so:
+    // screen readers name an edit control or a combo box after the label
+    // that precedes it among its siblings, which is how the transcript is
+    // read as "out" and the command box as "command".
     (void)CreateLabelControl(OutLabel, l.outLabel.x, l.outLabel.y, l.outLabel.width, l.outLabel.height, L"out");
     HWND transcript = CreateTextControl(OutputView, l.outputView.x, l.outputView.y, l.outputView.width,
                                         l.outputView.height, L"", TranscriptFlags);
