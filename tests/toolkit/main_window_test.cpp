@@ -11,7 +11,8 @@ using namespace toolkit_test;
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
 
-constexpr uint32_t SystemFlags = 0x1000001;
+// How the console opens its window.
+constexpr uint32_t SystemFlags = OpenMaximized | CenterOnScreen;
 
 // What CreateWindowExW was given for the next top-level window made on this
 // thread, seen through a CBT hook.
@@ -52,10 +53,10 @@ private:
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { (void)TakeEvents(20); }
+    void SetUp() override { DiscardPending(); }
     void TearDown() override {
         for (int64_t n = 0; n < 8; ++n) CloseNumberedWindow(n);
-        (void)TakeEvents(20);
+        DiscardPending();
     }
 
     static std::wstring ClassOf(HWND window) {
@@ -76,7 +77,7 @@ TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
     const HWND window = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(capture.seen);
-    EXPECT_EQ(capture.style, 0x01000000u) << std::hex << capture.style;
+    EXPECT_EQ(capture.style, static_cast<DWORD>(WS_MAXIMIZE)) << std::hex << capture.style;
     EXPECT_EQ(capture.exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), 0u);
 
     // The platform adds WS_VISIBLE (shown), and to every overlapped window
@@ -109,7 +110,7 @@ TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
 
 TEST_F(MainWindowTest, OpeningRaisesActivationButNoSizeOrMoveEvents) {
     ASSERT_NE(OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags), nullptr);
-    const std::vector<Event> events = TakeEvents();
+    const std::vector<Event> events = TakeEventsThrough(ActivateEvent);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front(), (Event{ActivateEvent, 0, 0, 0}));
     for (int64_t code : {SizeEvent, MoveEvent, MaximizeEvent, MinimizeEvent, RestoreEvent}) {
@@ -140,19 +141,20 @@ TEST_F(MainWindowTest, CaptionIsAddedOnlyWhenTheFlagsNameNoStyle) {
         DWORD exStyle;
     };
     const Case cases[] = {
-        {0x00000000, WS_CAPTION, 0},
-        {0x00000001, WS_CAPTION, 0},                        // CenterOnScreen
-        {0x00000002, WS_CAPTION, 0},                        // CenterOnParent
-        {0x10000000, WS_CAPTION, 0},                        // OpenHidden
-        {0x00000008, WS_CAPTION, 0},                        // NoControlContainer
-        {0x01000000, WS_MAXIMIZE, 0},                       // a style bit: nothing added
-        {0x00080000, WS_SYSMENU, 0},
-        {0x80000000, WS_POPUP, 0},
-        {0x00CF0000, WS_OVERLAPPEDWINDOW, 0},
-        {0x02000000, 0, 0},                                  // OpenInactive counts as a style bit, then is dropped
-        {0x00000004, WS_CAPTION, WS_EX_TOOLWINDOW},         // ToolWindow
-        {0x21030004, WS_CAPTION, WS_EX_TOOLWINDOW},         // ToolWindow drops min/max and their boxes
-        {0x00000004 | 0x00080000, WS_CAPTION | WS_SYSMENU, WS_EX_TOOLWINDOW},
+        {0, WS_CAPTION, 0},
+        {CenterOnScreen, WS_CAPTION, 0},
+        {CenterOnParent, WS_CAPTION, 0},
+        {OpenHidden, WS_CAPTION, 0},
+        {NoControlContainer, WS_CAPTION, 0},
+        {OpenMaximized, WS_MAXIMIZE, 0},  // a style bit: nothing added
+        {WS_SYSMENU, WS_SYSMENU, 0},
+        {WS_POPUP, WS_POPUP, 0},
+        {WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW, 0},
+        {OpenInactive, 0, 0},  // counts as a style bit, then is dropped
+        {ToolWindow, WS_CAPTION, WS_EX_TOOLWINDOW},
+        // ToolWindow drops minimized and maximized and their boxes.
+        {ToolWindow | OpenMinimized | OpenMaximized | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, WS_CAPTION, WS_EX_TOOLWINDOW},
+        {ToolWindow | WS_SYSMENU, WS_CAPTION | WS_SYSMENU, WS_EX_TOOLWINDOW},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << "flags 0x" << c.flags);
@@ -169,7 +171,7 @@ TEST_F(MainWindowTest, CaptionIsAddedOnlyWhenTheFlagsNameNoStyle) {
 }
 
 TEST_F(MainWindowTest, ClientSizeIsTheSizeAskedFor) {
-    for (uint32_t flags : {0u, 0x00CF0000u, 0x00000004u, 0x80000000u}) {
+    for (uint32_t flags : {0u, uint32_t{WS_OVERLAPPEDWINDOW}, ToolWindow, uint32_t{WS_POPUP}}) {
         SCOPED_TRACE(flags);
         CreateCapture capture;
         const HWND window = OpenMainWindow(2, 30, 40, 321, 123, L"size", flags);
@@ -255,7 +257,8 @@ TEST_F(MainWindowTest, OpenInactiveDoesNotActivateAndNoControlContainerKeepsTheC
     EXPECT_EQ(GetActiveWindow(), first);
     ASSERT_FALSE(Hooks().containers.empty());
     EXPECT_EQ(Hooks().containers.back(), first);
-    EXPECT_EQ(StyleOf(second) & 0x0000000F, 0u) << "toolkit bits never reach the platform";
+    EXPECT_EQ(StyleOf(second) & (CenterOnScreen | CenterOnParent | ToolWindow | NoControlContainer), 0u)
+        << "toolkit bits never reach the platform";
 }
 
 TEST_F(MainWindowTest, NumbersWithoutWindowGiveZeroAndCloseDoesNothing) {
@@ -271,7 +274,7 @@ TEST_F(MainWindowTest, NumbersWithoutWindowGiveZeroAndCloseDoesNothing) {
 TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
     const HWND old = OpenMainWindow(0, 10, 10, 300, 200, L"old", 0);
     ASSERT_NE(old, nullptr);
-    (void)TakeEvents(20);
+    DiscardPending();
     RaiseEvent(MenuEvent, 5, 0, 0, 0);
     RaiseEvent(MenuEvent, 6, 1, 0, 0);  // another window's event stays
     const HWND fresh = OpenMainWindow(0, 20, 20, 250, 150, L"new", 0);
@@ -279,7 +282,7 @@ TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
     EXPECT_FALSE(IsWindow(old));
     EXPECT_EQ(WindowInnerWidth(0), 250);
     EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(fresh, L"KX_WindowID")), 1);
-    const std::vector<Event> events = TakeEvents();
+    const std::vector<Event> events = QueuedEvents();
     EXPECT_TRUE(Contains(events, MenuEvent));
     for (const Event& e : events) EXPECT_NE(e, (Event{MenuEvent, 5, 0, 0}));
     // The new window works as the old one did.
@@ -292,16 +295,18 @@ TEST_F(MainWindowTest, DestroyedWindowLeavesNoEventsAndFreesItsNumber) {
         SCOPED_TRACE(direct ? "DestroyWindow" : "CloseNumberedWindow");
         const HWND window = OpenMainWindow(4, 10, 10, 300, 200, L"gone", 0);
         ASSERT_NE(window, nullptr);
-        (void)TakeEvents(20);
+        DiscardPending();
         RaiseEvent(RepaintEvent, 0, 4, 0, 0);
         RaiseEvent(MenuEvent, 1, 3, 0, 0);
         RaiseEvent(SizeEvent, 0, 4, 0, 0);
+        Hooks().destroyed.clear();
         if (direct) {
             DestroyWindow(window);  // the clean-up at WM_NCDESTROY does the work
         } else {
             CloseNumberedWindow(4);
         }
         EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(Hooks().destroyed, std::vector<HWND>{window}) << "the controls' library is told once";
         EXPECT_EQ(WindowInnerWidth(4), 0);
         EXPECT_EQ(AddShortcut(4, 13, 0), nullptr);
         for (const Event& e : QueuedEvents()) EXPECT_NE(e.window, 4) << e;
@@ -325,7 +330,7 @@ private:
 TEST_F(MainWindowTest, FailedCreationReturnsNullAndLeavesTheNumberFree) {
     const HWND old = OpenMainWindow(6, 10, 10, 200, 100, L"old", 0);
     ASSERT_NE(old, nullptr);
-    (void)TakeEvents(20);
+    DiscardPending();
     HWND window = nullptr;
     {
         RefuseCreation refuse;
@@ -364,7 +369,7 @@ TEST_F(MainWindowTest, EndWindowLibraryDestroysEveryWindow) {
 TEST_F(MainWindowTest, CloseRequestRaisesOneCloseEventAndKeepsTheWindow) {
     const HWND window = OpenMainWindow(3, 10, 10, 300, 200, L"close", 0);
     ASSERT_NE(window, nullptr);
-    (void)TakeEvents(20);
+    DiscardPending();
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(IsWindow(window));
@@ -379,7 +384,7 @@ TEST_F(MainWindowTest, CloseRequestRaisesOneCloseEventAndKeepsTheWindow) {
 TEST_F(MainWindowTest, MessageTableRaisesTheRightEvents) {
     const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"table", 0);
     ASSERT_NE(window, nullptr);
-    (void)TakeEvents(20);
+    DiscardPending();
     struct Case {
         UINT message;
         WPARAM wParam;
@@ -418,7 +423,7 @@ protected:
         ASSERT_NE(window, nullptr);
         edit = MakeEdit(window, 0, 55);
         ASSERT_NE(edit, nullptr);
-        (void)TakeEvents(20);
+        DiscardPending();
     }
     HWND window = nullptr;
     HWND edit = nullptr;
@@ -495,7 +500,7 @@ TEST_F(MainWindowTest, WithoutHooksControlMessagesAreNotHandledAndNoContainerIsS
     hooks.containers.clear();
     const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"bare", 0);
     const HWND edit = window ? MakeEdit(window, 0, 56) : nullptr;
-    (void)TakeEvents(20);
+    DiscardPending();
     if (window && edit) {
         EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(56, EN_CHANGE), reinterpret_cast<LPARAM>(edit)), 0);
         EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 56, 2, EN_CHANGE}}));
@@ -525,7 +530,7 @@ TEST_F(MainWindowTest, SysColorChangeReachesEveryDescendant) {
 TEST_F(MainWindowTest, ResizesMovesAndStateChangesRaiseEvents) {
     const HWND window = OpenMainWindow(1, 10, 10, 300, 200, L"sizes", WS_OVERLAPPEDWINDOW);
     ASSERT_NE(window, nullptr);
-    (void)TakeEvents(20);
+    DiscardPending();
 
     SetWindowPos(window, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RaiseEvent(MenuEvent, 1, 1, 0, 0);
@@ -540,27 +545,30 @@ TEST_F(MainWindowTest, ResizesMovesAndStateChangesRaiseEvents) {
     SetWindowPos(window, nullptr, 33, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{MoveEvent, 1, 1, 0}}));
 
+    const auto sizedAfter = [](int64_t code) {
+        return [code](const std::vector<Event>& e) { return Contains(e, code) && Contains(e, SizeEvent); };
+    };
     ShowWindow(window, SW_MAXIMIZE);
-    std::vector<Event> events = TakeEvents();
+    std::vector<Event> events = TakeEventsUntil(sizedAfter(MaximizeEvent));
     EXPECT_EQ(Count(events, MaximizeEvent), 1u);
     EXPECT_TRUE(Contains(events, SizeEvent));
     EXPECT_FALSE(Contains(events, RestoreEvent));
 
     ShowWindow(window, SW_RESTORE);
-    events = TakeEvents();
+    events = TakeEventsUntil(sizedAfter(RestoreEvent));
     EXPECT_EQ(Count(events, RestoreEvent), 1u);
     EXPECT_TRUE(Contains(events, SizeEvent));
 
     ShowWindow(window, SW_MINIMIZE);
-    events = TakeEvents();
+    events = TakeEventsThrough(MinimizeEvent);
     EXPECT_EQ(Count(events, MinimizeEvent), 1u);
     ShowWindow(window, SW_RESTORE);
-    events = TakeEvents();
+    events = TakeEventsThrough(RestoreEvent);
     EXPECT_EQ(Count(events, RestoreEvent), 1u);
 
     // A restored window resized again raises no further RestoreEvent.
     SetWindowPos(window, nullptr, 0, 0, 380, 280, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    events = TakeEvents();
+    events = TakeEventsThrough(SizeEvent);
     EXPECT_FALSE(Contains(events, RestoreEvent));
     EXPECT_EQ(Count(events, SizeEvent), 1u);
 }
@@ -573,14 +581,14 @@ TEST_F(MainWindowTest, ReactivationReturnsTheFocusToTheControlThatHadIt) {
     ASSERT_TRUE(MakeForeground(window));
     SetFocus(second);
     ASSERT_EQ(GetFocus(), second);
-    (void)TakeEvents(20);
+    DiscardPending();
 
     const HWND other = OpenMainWindow(1, 500, 10, 300, 200, L"other", 0);
     ASSERT_NE(other, nullptr);
     ASSERT_TRUE(MakeForeground(other));
     EXPECT_NE(GetFocus(), second);
     EXPECT_EQ(GetPropW(window, L"KX_Focus"), static_cast<HANDLE>(second));
-    std::vector<Event> events = TakeEvents();
+    std::vector<Event> events = TakeEventsThrough(DeactivateEvent);
     EXPECT_TRUE(Contains(events, DeactivateEvent));
     for (const Event& e : events) {
         if (e.code == DeactivateEvent) {
@@ -590,7 +598,7 @@ TEST_F(MainWindowTest, ReactivationReturnsTheFocusToTheControlThatHadIt) {
 
     ASSERT_TRUE(MakeForeground(window));
     EXPECT_EQ(GetFocus(), second);
-    events = TakeEvents();
+    events = TakeEventsThrough(ActivateEvent);
     EXPECT_TRUE(Contains(events, ActivateEvent));
     (void)first;
 }
@@ -602,7 +610,7 @@ TEST_F(MainWindowTest, ActivateMessageMovesTheFocusOnlyToTheStoredControl) {
     ASSERT_NE(window, nullptr);
     const HWND edit = MakeEdit(window, WS_TABSTOP, 1);
     ASSERT_TRUE(MakeForeground(window));
-    (void)TakeEvents(20);
+    DiscardPending();
 
     SetFocus(nullptr);
     ASSERT_EQ(GetFocus(), nullptr);
