@@ -92,6 +92,7 @@ TEST_F(ComboHeightTest, ClosedBoxIsAsTallAsRequested) {
     {
         WindowLifeRecorder recorder([&](HWND w) {
             if (_wcsicmp(ClassNameOf(w).c_str(), L"ComboBox") == 0) heights.emplace(w, &log);
+            return true;
         });
         combo = controls::CreateComboControl(Box, 10, 10, 200, 700, 0x42);
     }

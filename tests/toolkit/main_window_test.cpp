@@ -2,6 +2,8 @@
 #include "toolkit/window_record.h"
 #include "toolkit_test_support.h"
 
+#include "support/window_life_recorder.h"
+
 #include <string>
 
 namespace {
@@ -14,42 +16,13 @@ const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new Toolki
 // How the console opens its window.
 constexpr uint32_t SystemFlags = OpenMaximized | CenterOnScreen;
 
-// What CreateWindowExW was given for the next top-level window made on this
-// thread, seen through a CBT hook.
-class CreateCapture {
-public:
-    CreateCapture() {
-        current_ = this;
-        hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
-    }
-    ~CreateCapture() {
-        UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    bool seen = false;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    int x = 0, y = 0, cx = 0, cy = 0;
+using support::WindowLifeRecorder;
+using support::WindowRecordEntry;
 
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_CREATEWND && current_ && !current_->seen) {
-            const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-            if (!cs->hwndParent) {
-                current_->seen = true;
-                current_->style = static_cast<DWORD>(cs->style);
-                current_->exStyle = cs->dwExStyle;
-                current_->x = cs->x;
-                current_->y = cs->y;
-                current_->cx = cs->cx;
-                current_->cy = cs->cy;
-            }
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    static inline CreateCapture* current_ = nullptr;
-    HHOOK hook_;
-};
+// What CreateWindowExW was given for window `number`, made while `recorder` lived.
+const WindowRecordEntry* Created(const WindowLifeRecorder& recorder, int64_t number) {
+    return recorder.FirstCreated(L"WindowClass_" + std::to_wstring(number));
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -73,12 +46,13 @@ protected:
 };
 
 TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
-    CreateCapture capture;
+    WindowLifeRecorder recorder;
     const HWND window = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags);
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(capture.seen);
-    EXPECT_EQ(capture.style, static_cast<DWORD>(WS_MAXIMIZE)) << std::hex << capture.style;
-    EXPECT_EQ(capture.exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), 0u);
+    const WindowRecordEntry* capture = Created(recorder, 0);
+    ASSERT_NE(capture, nullptr);
+    EXPECT_EQ(capture->style, static_cast<DWORD>(WS_MAXIMIZE)) << std::hex << capture->style;
+    EXPECT_EQ(capture->exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), 0u);
 
     // The platform adds WS_VISIBLE (shown), and to every overlapped window
     // WS_CLIPSIBLINGS and WS_CAPTION; nothing else may appear.
@@ -158,13 +132,14 @@ TEST_F(MainWindowTest, CaptionIsAddedOnlyWhenTheFlagsNameNoStyle) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << "flags 0x" << c.flags);
-        CreateCapture capture;
+        WindowLifeRecorder recorder;
         const HWND window = OpenMainWindow(3, 40, 40, 200, 100, L"flags", c.flags | OpenHidden);
         ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(capture.seen);
-        EXPECT_EQ(capture.style, c.style) << std::hex << capture.style;
+        const WindowRecordEntry* capture = Created(recorder, 3);
+        ASSERT_NE(capture, nullptr);
+        EXPECT_EQ(capture->style, c.style) << std::hex << capture->style;
         // The platform adds WS_EX_WINDOWEDGE to windows with a caption.
-        EXPECT_EQ(capture.exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), c.exStyle);
+        EXPECT_EQ(capture->exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), c.exStyle);
         EXPECT_FALSE(IsWindowVisible(window));
         CloseNumberedWindow(3);
     }
@@ -173,15 +148,17 @@ TEST_F(MainWindowTest, CaptionIsAddedOnlyWhenTheFlagsNameNoStyle) {
 TEST_F(MainWindowTest, ClientSizeIsTheSizeAskedFor) {
     for (uint32_t flags : {0u, uint32_t{WS_OVERLAPPEDWINDOW}, ToolWindow, uint32_t{WS_POPUP}}) {
         SCOPED_TRACE(flags);
-        CreateCapture capture;
+        WindowLifeRecorder recorder;
         const HWND window = OpenMainWindow(2, 30, 40, 321, 123, L"size", flags);
         ASSERT_NE(window, nullptr);
+        const WindowRecordEntry* capture = Created(recorder, 2);
+        ASSERT_NE(capture, nullptr);
         EXPECT_EQ(WindowInnerWidth(2), 321);
         EXPECT_EQ(WindowInnerHeight(2), 123);
         RECT expected{0, 0, 321, 123};
-        AdjustWindowRectEx(&expected, capture.style, FALSE, capture.exStyle);
-        EXPECT_EQ(capture.cx, expected.right - expected.left);
-        EXPECT_EQ(capture.cy, expected.bottom - expected.top);
+        AdjustWindowRectEx(&expected, capture->style, FALSE, capture->exStyle);
+        EXPECT_EQ(capture->cx, expected.right - expected.left);
+        EXPECT_EQ(capture->cy, expected.bottom - expected.top);
         CloseNumberedWindow(2);
     }
 }
@@ -202,19 +179,20 @@ TEST_F(MainWindowTest, PositionRulesForIgnoreValue) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " flags " << c.flags);
-        CreateCapture capture;
+        WindowLifeRecorder recorder;
         ASSERT_NE(OpenMainWindow(1, c.x, c.y, 200, 100, L"pos", c.flags | OpenHidden), nullptr);
-        ASSERT_TRUE(capture.seen);
+        const WindowRecordEntry* capture = Created(recorder, 1);
+        ASSERT_NE(capture, nullptr);
         // Wine shows the hook the position it has already chosen, Windows
         // shows CW_USEDEFAULT: either way the values given are not used.
         if (c.platformPlaces) {
-            EXPECT_TRUE(capture.x == CW_USEDEFAULT || capture.x != c.x) << capture.x;
-            EXPECT_TRUE(capture.y == CW_USEDEFAULT || capture.y != c.y) << capture.y;
-            EXPECT_NE(capture.x, IgnoreValue);
-            EXPECT_NE(capture.y, IgnoreValue);
+            EXPECT_TRUE(capture->x == CW_USEDEFAULT || capture->x != c.x) << capture->x;
+            EXPECT_TRUE(capture->y == CW_USEDEFAULT || capture->y != c.y) << capture->y;
+            EXPECT_NE(capture->x, IgnoreValue);
+            EXPECT_NE(capture->y, IgnoreValue);
         } else {
-            EXPECT_EQ(capture.x, c.x);
-            EXPECT_EQ(capture.y, c.y);
+            EXPECT_EQ(capture->x, c.x);
+            EXPECT_EQ(capture->y, c.y);
         }
         if (c.flags == 0 && !c.platformPlaces) {
             const RECT r = WindowRect(FindWindowRecord(1)->handle);
@@ -313,27 +291,13 @@ TEST_F(MainWindowTest, DestroyedWindowLeavesNoEventsAndFreesItsNumber) {
     }
 }
 
-// Refuses the creation of every window on this thread while it lives.
-class RefuseCreation {
-public:
-    RefuseCreation() { hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId()); }
-    ~RefuseCreation() { UnhookWindowsHookEx(hook_); }
-
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_CREATEWND) return 1;
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    HHOOK hook_;
-};
-
 TEST_F(MainWindowTest, FailedCreationReturnsNullAndLeavesTheNumberFree) {
     const HWND old = OpenMainWindow(6, 10, 10, 200, 100, L"old", 0);
     ASSERT_NE(old, nullptr);
     DiscardPending();
     HWND window = nullptr;
     {
-        RefuseCreation refuse;
+        const WindowLifeRecorder refuse([](HWND) { return false; });
         window = OpenMainWindow(6, 10, 10, 200, 100, L"refused", 0);
     }
     EXPECT_EQ(window, nullptr);
