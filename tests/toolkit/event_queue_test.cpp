@@ -127,12 +127,14 @@ TEST_F(DropEventsTest, DropWindowEventsRemovesOnlyThatWindowsEvents) {
 }
 
 TEST_F(SuppressEventsTest, SuppressedEventsAreLostUnlessDeliverAlways) {
-    SuppressEvents();
-    SuppressEvents();
-    Raise({{ControlEvent, 1, 0, 768}, {ControlEvent, 2, 0, 768, DeliverAlways}});
-    ResumeEvents();
-    Raise({{ControlEvent, 3, 0, 768}});  // still one level deep
-    ResumeEvents();
+    {
+        const SuppressedEvents outer;
+        {
+            const SuppressedEvents inner;
+            Raise({{ControlEvent, 1, 0, 768}, {ControlEvent, 2, 0, 768, DeliverAlways}});
+        }
+        Raise({{ControlEvent, 3, 0, 768}});  // still one level deep
+    }
     EXPECT_EQ(RaiseAndDrain({{ControlEvent, 4, 0, 768}}), (std::vector<Taken>{{ControlEvent, 2}, {ControlEvent, 4}}));
 }
 

@@ -163,33 +163,24 @@ inline void DiscardPending() {
 // input comes off the queue in order (the characters and shortcuts a key-down
 // makes come before the next input), so once the last key-up sent has been
 // taken, every key sent before it has been handled.
-struct KeyCount {
-    HHOOK hook = nullptr;
-    size_t upsSent = 0;
-    size_t upsTaken = 0;
-};
-
-inline KeyCount& Keys() {
-    static KeyCount count;
-    return count;
-}
+inline size_t g_keyUpsSent = 0;
+inline size_t g_keyUpsTaken = 0;
 
 inline LRESULT CALLBACK CountKeyUps(int code, WPARAM removed, LPARAM lParam) {
-    const auto* message = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && removed == PM_REMOVE && (message->message == WM_KEYUP || message->message == WM_SYSKEYUP))
-        ++Keys().upsTaken;
+    const UINT message = reinterpret_cast<const MSG*>(lParam)->message;
+    if (code == HC_ACTION && removed == PM_REMOVE && (message == WM_KEYUP || message == WM_SYSKEYUP)) ++g_keyUpsTaken;
     return CallNextHookEx(nullptr, code, removed, lParam);
 }
 
 inline void SendKey(WORD key, bool up) {
-    KeyCount& keys = Keys();
-    if (!keys.hook) keys.hook = SetWindowsHookExW(WH_GETMESSAGE, CountKeyUps, nullptr, GetCurrentThreadId());
+    static const HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountKeyUps, nullptr, GetCurrentThreadId());
+    (void)hook;  // kept for the life of the test program
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    if (SendInput(1, &input, sizeof(input)) == 1 && up) ++keys.upsSent;
+    if (SendInput(1, &input, sizeof(input)) == 1 && up) ++g_keyUpsSent;
 }
 
 // Presses and releases `key` with the modifiers held around it.
@@ -204,10 +195,9 @@ inline void PressKey(WORD key, std::initializer_list<WORD> modifiers = {}) {
 // (bounded by the patience); events taken on the way are dropped. After a
 // failure the count starts afresh, so one lost key fails one wait.
 [[nodiscard]] inline bool KeysHandled() {
-    KeyCount& keys = Keys();
-    const bool handled = support::PumpUntil([&] { return keys.upsTaken >= keys.upsSent; }, support::Patience,
+    const bool handled = support::PumpUntil([] { return g_keyUpsTaken >= g_keyUpsSent; }, support::Patience,
                                             [] { (void)toolkit::WaitEvent(10); });
-    keys.upsTaken = keys.upsSent;
+    g_keyUpsTaken = g_keyUpsSent;
     return handled;
 }
 
