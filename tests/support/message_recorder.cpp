@@ -14,7 +14,8 @@ bool Matches(const RecordedMessage& m, const ExpectedMessage& e) {
 }
 }  // namespace
 
-MessageRecorder::MessageRecorder(HWND window, MessageLog* into) : window_(window), log_(into ? into : &messages) {
+MessageRecorder::MessageRecorder(HWND window, MessageLog* into, Answer answer)
+    : window_(window), log_(into ? into : &messages), answer_(std::move(answer)) {
     SetPropW(window, RecorderProperty, this);
     previous_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
@@ -41,6 +42,8 @@ LRESULT CALLBACK MessageRecorder::Procedure(HWND window, UINT message, WPARAM wP
     auto* self = static_cast<MessageRecorder*>(GetPropW(window, RecorderProperty));
     if (!self) return DefWindowProcW(window, message, wParam, lParam);
     self->log_->push_back({window, message, wParam, lParam});
+    if (self->answer_)
+        if (const std::optional<LRESULT> reply = self->answer_(message, wParam, lParam)) return *reply;
     return CallWindowProcW(self->previous_, window, message, wParam, lParam);
 }
 

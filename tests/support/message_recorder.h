@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +25,10 @@ using MessageLog = std::vector<RecordedMessage>;
 
 class MessageRecorder {
 public:
-    // Records into `into` when given, else into `messages`.
-    explicit MessageRecorder(HWND window, MessageLog* into = nullptr);
+    // Records into `into` when given, else into `messages`. A message that
+    // `answer` answers goes no further.
+    using Answer = std::function<std::optional<LRESULT>(UINT message, WPARAM wParam, LPARAM lParam)>;
+    explicit MessageRecorder(HWND window, MessageLog* into = nullptr, Answer answer = {});
     ~MessageRecorder();
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
@@ -39,6 +42,7 @@ private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND window_;
     MessageLog* log_;
+    Answer answer_;
     WNDPROC previous_ = nullptr;
 };
 

@@ -82,7 +82,7 @@ TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
     EXPECT_EQ(Hooks().containers.back(), window) << "the new window takes new controls";
 }
 
-TEST_F(MainWindowTest, OpeningRaisesActivationButNoSizeOrMoveEvents) {
+TEST_F(MainWindowTest, OpeningRaisesOnlyActivation) {
     ASSERT_NE(OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags), nullptr);
     const std::vector<Event> events = TakeEventsThrough(ActivateEvent);
     ASSERT_FALSE(events.empty());
@@ -225,21 +225,28 @@ TEST_F(MainWindowTest, CenterOnParentWithoutParentCentresNothing) {
     }
 }
 
-TEST_F(MainWindowTest, OpenInactiveDoesNotActivateAndNoControlContainerKeepsTheContainer) {
+TEST_F(MainWindowTest, OpenInactiveLeavesTheActiveWindowActive) {
     const HWND first = OpenMainWindow(0, 10, 10, 300, 200, L"first", 0);
     ASSERT_NE(first, nullptr);
     ASSERT_EQ(GetActiveWindow(), first);
-    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | OpenInactive | NoControlContainer);
+    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | OpenInactive);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(IsWindowVisible(second));
     EXPECT_EQ(GetActiveWindow(), first);
+}
+
+TEST_F(MainWindowTest, NoControlContainerKeepsTheContainer) {
+    const HWND first = OpenMainWindow(0, 10, 10, 300, 200, L"first", 0);
+    ASSERT_NE(first, nullptr);
+    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | NoControlContainer);
+    ASSERT_NE(second, nullptr);
     ASSERT_FALSE(Hooks().containers.empty());
     EXPECT_EQ(Hooks().containers.back(), first);
     EXPECT_EQ(StyleOf(second) & (CenterOnScreen | CenterOnParent | ToolWindow | NoControlContainer), 0u)
         << "toolkit bits never reach the platform";
 }
 
-TEST_F(MainWindowTest, NumbersWithoutWindowGiveZeroAndCloseDoesNothing) {
+TEST_F(MainWindowTest, NumbersWithoutWindowAreHarmless) {
     EXPECT_EQ(WindowInnerWidth(5), 0);
     EXPECT_EQ(WindowInnerHeight(5), 0);
     EXPECT_EQ(WindowInnerWidth(-1), 0);
@@ -249,7 +256,7 @@ TEST_F(MainWindowTest, NumbersWithoutWindowGiveZeroAndCloseDoesNothing) {
     EXPECT_EQ(AddShortcut(5, 13, 0), nullptr);
 }
 
-TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
+TEST_F(MainWindowTest, ReopeningANumberReplacesTheOldWindow) {
     const HWND old = OpenMainWindow(0, 10, 10, 300, 200, L"old", 0);
     ASSERT_NE(old, nullptr);
     DiscardPending();
@@ -268,7 +275,7 @@ TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
     EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{CloseEvent, 0, 0, 0}}));
 }
 
-TEST_F(MainWindowTest, DestroyedWindowLeavesNoEventsAndFreesItsNumber) {
+TEST_F(MainWindowTest, DestroyedWindowLeavesNothingBehind) {
     for (bool direct : {false, true}) {
         SCOPED_TRACE(direct ? "DestroyWindow" : "CloseNumberedWindow");
         const HWND window = OpenMainWindow(4, 10, 10, 300, 200, L"gone", 0);
@@ -291,7 +298,7 @@ TEST_F(MainWindowTest, DestroyedWindowLeavesNoEventsAndFreesItsNumber) {
     }
 }
 
-TEST_F(MainWindowTest, FailedCreationReturnsNullAndLeavesTheNumberFree) {
+TEST_F(MainWindowTest, FailedCreationLeavesTheNumberFree) {
     const HWND old = OpenMainWindow(6, 10, 10, 200, 100, L"old", 0);
     ASSERT_NE(old, nullptr);
     DiscardPending();
@@ -330,7 +337,7 @@ TEST_F(MainWindowTest, EndWindowLibraryDestroysEveryWindow) {
     EXPECT_NE(OpenMainWindow(0, 30, 30, 200, 100, L"zero", 0), nullptr);
 }
 
-TEST_F(MainWindowTest, CloseRequestRaisesOneCloseEventAndKeepsTheWindow) {
+TEST_F(MainWindowTest, CloseRequestOnlyRaisesOneCloseEvent) {
     const HWND window = OpenMainWindow(3, 10, 10, 300, 200, L"close", 0);
     ASSERT_NE(window, nullptr);
     DiscardPending();
@@ -457,7 +464,7 @@ TEST_F(ControlMessageTest, ControlMessagesAreOfferedToTheControlHookFirst) {
     EXPECT_TRUE(hooks.offers.empty());
 }
 
-TEST_F(MainWindowTest, WithoutHooksControlMessagesAreNotHandledAndNoContainerIsSet) {
+TEST_F(MainWindowTest, WithoutHooksNothingReachesTheControlsLibrary) {
     SetWindowHooks(WindowHooks{});
     HookLog& hooks = Hooks();
     hooks.offers.clear();
@@ -491,7 +498,7 @@ TEST_F(MainWindowTest, SysColorChangeReachesEveryDescendant) {
     EXPECT_EQ(innerLog.Count(WM_SYSCOLORCHANGE), 1u);
 }
 
-TEST_F(MainWindowTest, ResizesMovesAndStateChangesRaiseEvents) {
+TEST_F(MainWindowTest, GeometryChangesRaiseEvents) {
     const HWND window = OpenMainWindow(1, 10, 10, 300, 200, L"sizes", WS_OVERLAPPEDWINDOW);
     ASSERT_NE(window, nullptr);
     DiscardPending();

@@ -158,7 +158,7 @@ protected:
     HWND a_{}, plain_{}, b_{}, disabled_{}, hidden_{}, c_{};
 };
 
-TEST_F(FocusMovementTest, TabMovesForwardAndWrapsSkippingNonCandidates) {
+TEST_F(FocusMovementTest, TabMovesForwardToTheNextCandidate) {
     SetFocus(a_);
     MessageRecorder log(b_);
     EXPECT_EQ(Press(VK_TAB), b_);
@@ -168,7 +168,7 @@ TEST_F(FocusMovementTest, TabMovesForwardAndWrapsSkippingNonCandidates) {
     EXPECT_EQ(log.Count(WM_CHAR, '\t'), 0u);
 }
 
-TEST_F(FocusMovementTest, ShiftTabMovesBackwardAndWraps) {
+TEST_F(FocusMovementTest, ShiftTabMovesBackward) {
     SetFocus(b_);
     EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), a_);
     EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
@@ -221,32 +221,23 @@ TEST_F(FocusMovementTest, TabShortcutReplacingTheDefaultStopsFocusMovement) {
     EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
 }
 
-// Answers WM_QUERYUISTATE with a chosen state and records the requests to
-// change it. (Wine keeps keyboard cues shown whatever a window asks, so the
-// state a window reports is set here rather than by the platform.)
-class CueRecorder {
-public:
-    explicit CueRecorder(HWND window) : window_(window) {
-        current_ = this;
-        previous_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-    }
-    ~CueRecorder() {
-        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
-        current_ = nullptr;
+// Records the requests to change a window's keyboard cues, answering
+// WM_QUERYUISTATE with `state`. (Wine keeps keyboard cues shown whatever a
+// window asks, so the state a window reports is set here rather than by the
+// platform.)
+struct CueRecorder {
+    explicit CueRecorder(HWND window)
+        : log(window, nullptr, [this](UINT m, WPARAM, LPARAM) {
+              return m == WM_QUERYUISTATE ? std::optional<LRESULT>(state) : std::nullopt;
+          }) {}
+    std::vector<WPARAM> Changes() const {
+        std::vector<WPARAM> changes;
+        for (const auto& m : log.messages)
+            if (m.message == WM_CHANGEUISTATE) changes.push_back(m.wParam);
+        return changes;
     }
     LRESULT state = 0;
-    std::vector<WPARAM> changes;
-
-private:
-    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_QUERYUISTATE) return current_->state;
-        if (m == WM_CHANGEUISTATE) current_->changes.push_back(wp);
-        return CallWindowProcW(current_->previous_, w, m, wp, lp);
-    }
-    static inline CueRecorder* current_ = nullptr;
-    HWND window_;
-    WNDPROC previous_ = nullptr;
+    MessageRecorder log;
 };
 
 TEST_F(ShortcutsTest, SetKeyboardCuesChangesOnlyWhatIsNotAlreadySo) {
@@ -263,13 +254,13 @@ TEST_F(ShortcutsTest, SetKeyboardCuesChangesOnlyWhatIsNotAlreadySo) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "state " << c.state << (c.show ? " show" : " hide"));
         cues.state = c.state;
-        cues.changes.clear();
+        cues.log.messages.clear();
         SetKeyboardCues(window_, c.show);
-        EXPECT_EQ(cues.changes, c.changes);
+        EXPECT_EQ(cues.Changes(), c.changes);
     }
 }
 
-TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesAndDeactivationHidesThem) {
+TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesUntilDeactivation) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
     SetFocus(edit);
@@ -277,17 +268,17 @@ TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesAndDeactivationHidesThem) {
     cues.state = UISF_HIDEFOCUS | UISF_HIDEACCEL;
     PressKey(VK_RETURN);
     ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
-    EXPECT_EQ(cues.changes, std::vector<WPARAM>{ShowCues});
+    EXPECT_EQ(cues.Changes(), std::vector<WPARAM>{ShowCues});
 
     cues.state = 0;
-    cues.changes.clear();
+    cues.log.messages.clear();
     const HWND other = OpenMainWindow(1, 500, 10, 300, 200, L"other", 0);
     ASSERT_TRUE(MakeForeground(other));
-    EXPECT_EQ(cues.changes, std::vector<WPARAM>{HideCues});
+    EXPECT_EQ(cues.Changes(), std::vector<WPARAM>{HideCues});
     CloseNumberedWindow(1);
 }
 
-TEST_F(ShortcutsTest, AltF4IsACloseRequestThatKeepsTheWindow) {
+TEST_F(ShortcutsTest, AltF4IsOnlyACloseRequest) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     SetFocus(edit);
     PressKey(VK_F4, {VK_MENU});
