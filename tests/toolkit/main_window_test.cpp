@@ -26,10 +26,10 @@ const WindowRecordEntry* Created(const WindowLifeRecorder& recorder, int64_t num
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { DiscardPending(); }
+    void SetUp() override { (void)TakePending(); }
     void TearDown() override {
         for (int64_t n = 0; n < 8; ++n) CloseNumberedWindow(n);
-        DiscardPending();
+        (void)TakePending();
     }
 
     static std::wstring ClassOf(HWND window) {
@@ -259,7 +259,7 @@ TEST_F(MainWindowTest, NumbersWithoutWindowAreHarmless) {
 TEST_F(MainWindowTest, ReopeningANumberReplacesTheOldWindow) {
     const HWND old = OpenMainWindow(0, 10, 10, 300, 200, L"old", 0);
     ASSERT_NE(old, nullptr);
-    DiscardPending();
+    (void)TakePending();
     RaiseEvent(MenuEvent, 5, 0, 0, 0);
     RaiseEvent(MenuEvent, 6, 1, 0, 0);  // another window's event stays
     const HWND fresh = OpenMainWindow(0, 20, 20, 250, 150, L"new", 0);
@@ -280,7 +280,7 @@ TEST_F(MainWindowTest, DestroyedWindowLeavesNothingBehind) {
         SCOPED_TRACE(direct ? "DestroyWindow" : "CloseNumberedWindow");
         const HWND window = OpenMainWindow(4, 10, 10, 300, 200, L"gone", 0);
         ASSERT_NE(window, nullptr);
-        DiscardPending();
+        (void)TakePending();
         RaiseEvent(RepaintEvent, 0, 4, 0, 0);
         RaiseEvent(MenuEvent, 1, 3, 0, 0);
         RaiseEvent(SizeEvent, 0, 4, 0, 0);
@@ -301,7 +301,7 @@ TEST_F(MainWindowTest, DestroyedWindowLeavesNothingBehind) {
 TEST_F(MainWindowTest, FailedCreationLeavesTheNumberFree) {
     const HWND old = OpenMainWindow(6, 10, 10, 200, 100, L"old", 0);
     ASSERT_NE(old, nullptr);
-    DiscardPending();
+    (void)TakePending();
     HWND window = nullptr;
     {
         const WindowLifeRecorder refuse([](HWND) { return false; });
@@ -340,7 +340,7 @@ TEST_F(MainWindowTest, EndWindowLibraryDestroysEveryWindow) {
 TEST_F(MainWindowTest, CloseRequestOnlyRaisesOneCloseEvent) {
     const HWND window = OpenMainWindow(3, 10, 10, 300, 200, L"close", 0);
     ASSERT_NE(window, nullptr);
-    DiscardPending();
+    (void)TakePending();
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(IsWindow(window));
@@ -355,7 +355,7 @@ TEST_F(MainWindowTest, CloseRequestOnlyRaisesOneCloseEvent) {
 TEST_F(MainWindowTest, MessageTableRaisesTheRightEvents) {
     const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"table", 0);
     ASSERT_NE(window, nullptr);
-    DiscardPending();
+    (void)TakePending();
     struct Case {
         UINT message;
         WPARAM wParam;
@@ -394,7 +394,7 @@ protected:
         ASSERT_NE(window, nullptr);
         edit = MakeEdit(window, 0, 55);
         ASSERT_NE(edit, nullptr);
-        DiscardPending();
+        (void)TakePending();
     }
     HWND window = nullptr;
     HWND edit = nullptr;
@@ -471,7 +471,7 @@ TEST_F(MainWindowTest, WithoutHooksNothingReachesTheControlsLibrary) {
     hooks.containers.clear();
     const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"bare", 0);
     const HWND edit = window ? MakeEdit(window, 0, 56) : nullptr;
-    DiscardPending();
+    (void)TakePending();
     if (window && edit) {
         EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(56, EN_CHANGE), reinterpret_cast<LPARAM>(edit)), 0);
         EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 56, 2, EN_CHANGE}}));
@@ -501,7 +501,7 @@ TEST_F(MainWindowTest, SysColorChangeReachesEveryDescendant) {
 TEST_F(MainWindowTest, GeometryChangesRaiseEvents) {
     const HWND window = OpenMainWindow(1, 10, 10, 300, 200, L"sizes", WS_OVERLAPPEDWINDOW);
     ASSERT_NE(window, nullptr);
-    DiscardPending();
+    (void)TakePending();
 
     SetWindowPos(window, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RaiseEvent(MenuEvent, 1, 1, 0, 0);
@@ -552,7 +552,7 @@ TEST_F(MainWindowTest, ReactivationReturnsTheFocusToTheControlThatHadIt) {
     ASSERT_TRUE(MakeForeground(window));
     SetFocus(second);
     ASSERT_EQ(GetFocus(), second);
-    DiscardPending();
+    (void)TakePending();
 
     const HWND other = OpenMainWindow(1, 500, 10, 300, 200, L"other", 0);
     ASSERT_NE(other, nullptr);
@@ -581,7 +581,7 @@ TEST_F(MainWindowTest, ActivateMessageMovesTheFocusOnlyToTheStoredControl) {
     ASSERT_NE(window, nullptr);
     const HWND edit = MakeEdit(window, WS_TABSTOP, 1);
     ASSERT_TRUE(MakeForeground(window));
-    DiscardPending();
+    (void)TakePending();
 
     SetFocus(nullptr);
     ASSERT_EQ(GetFocus(), nullptr);

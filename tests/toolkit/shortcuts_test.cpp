@@ -26,12 +26,12 @@ protected:
         window_ = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", OpenMaximized | CenterOnScreen);
         ASSERT_NE(window_, nullptr);
         ASSERT_TRUE(MakeForeground(window_));
-        DiscardPending();
+        (void)TakePending();
     }
     void TearDown() override {
         EXPECT_TRUE(KeysHandled());
         CloseNumberedWindow(0);
-        DiscardPending();
+        (void)TakePending();
     }
 
     // Pumps until a MenuEvent is taken; returns every wait result up to it.

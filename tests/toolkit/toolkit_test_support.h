@@ -85,9 +85,9 @@ public:
 
 struct Event {
     int64_t code;
-    int64_t object;
-    int64_t window;
-    int64_t data;
+    int64_t object = 0;
+    int64_t window = 0;
+    int64_t data = 0;
     bool operator==(const Event&) const = default;
 };
 
@@ -150,11 +150,17 @@ inline std::vector<Event> TakeEventsThrough(int64_t code) {
     return TakeEventsUntil([code](const std::vector<Event>& events) { return Contains(events, code); });
 }
 
-// Handles the messages already pending and drops the events already queued,
-// waiting for nothing more: a test starts from what is there.
-inline void DiscardPending() {
-    for (int n = 0; n < 100000 && toolkit::WaitEvent(0) != 0; ++n) {
+// Handles the messages already pending and takes the events already queued,
+// waiting for nothing more: a test starts from what is there. Bounded: a
+// stream of messages must not hang the test.
+inline std::vector<Event> TakePending() {
+    std::vector<Event> events;
+    for (int n = 0; n < 10000; ++n) {
+        const int64_t result = toolkit::WaitEvent(0);
+        if (result == 0) break;
+        if (IsEventCode(result)) events.push_back(LastTaken(result));
     }
+    return events;
 }
 
 // Real key input through the system's input queue, and a way to know it has
