@@ -8,13 +8,16 @@
 #include "app/shell_writer.h"
 #include "app/transcript_feed.h"
 #include "app/worker_threads.h"
-#include "channel/child_launch.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+
+namespace channel {
+struct ChildProcess;
+}
 
 namespace app {
 
@@ -30,9 +33,9 @@ struct ConsoleState {
     TranscriptFeed feed;
     // Its thread may still be blocked in a write when the process ends.
     ShellWriter writer;
-    // What the two pumps share, bound to this block; the child is filed
-    // before the pumps start.
-    PumpContext pumps{.shellRunning = &shellRunning, .feed = &feed};
+    // What the two pumps share; InitPumps binds it to this block and the
+    // shell's child as it starts them.
+    PumpContext pumps;
     std::atomic<BeepFunction> beep{nullptr};  // null: the platform's Beep
 
     // Worker threads, filed by StartWorkerThread; a thread may be started

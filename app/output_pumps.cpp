@@ -1,6 +1,7 @@
 #include "app/output_pumps.h"
 
 #include "app/beeper.h"
+#include "app/millisecond_pause.h"
 #include "app/stream_lines.h"
 #include "channel/child_io.h"
 

@@ -11,7 +11,7 @@
 // control takes text cannot make the console grow without limit.
 
 #include "app/transcript_feed.h"
-#include "app/worker_threads.h"
+#include "app/heap_blocks.h"
 #include "channel/child_launch.h"
 
 #include <windows.h>

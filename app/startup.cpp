@@ -41,6 +41,17 @@ void EndLibraries() noexcept {
     toolkit::EndEventLibrary();
 }
 
+// The pumps read the shell's streams into the feed and clear the running
+// flag at the shell's end; they start once the transcript is attached.
+void InitPumps(ConsoleState& console) noexcept {
+    PumpContext& pumps = console.pumps;
+    pumps.child = console.shellChild;
+    pumps.shellRunning = &console.shellRunning;
+    pumps.feed = &console.feed;
+    (void)StartWorkerThread(&OutputPump, &pumps);  // nothing to fall back on: that stream stays unread
+    (void)StartWorkerThread(&ErrorPump, &pumps);
+}
+
 void AppendStatus(const wchar_t* status) {
     const std::wstring text = controls::GetControlText(OutputView) + status;
     controls::SetControlText(OutputView, text.c_str());
@@ -75,9 +86,7 @@ unsigned RunConsole() {
     if (console.shellChild) (void)console.writer.Start(console.shellChild);
     console.writer.Send(console.startupCommand + L"\n");  // with no shell, dropped
 
-    console.pumps.child = console.shellChild;
-    (void)StartWorkerThread(&OutputPump, &console.pumps);
-    (void)StartWorkerThread(&ErrorPump, &console.pumps);
+    InitPumps(console);
 
     RunInputLoop();
     EndLibraries();

@@ -1,7 +1,7 @@
 #include "app/transcript_view.h"
 
 #include "toolkit/main_window.h"
-#include "toolkit/scoped.h"
+#include "toolkit/event_queue.h"
 
 #include <cstdint>
 #include <string>

@@ -2,8 +2,6 @@
 
 #include "app/console_state.h"
 
-#include <mmsystem.h>
-
 #include <utility>
 
 namespace app {
@@ -29,32 +27,6 @@ void EndThreadRegistry() noexcept {
     ThreadRegistry& r = Console().threads;
     toolkit::Guard guard(r.lock);
     r.entries.clear();
-}
-
-void WaitMilliseconds(DWORD milliseconds) noexcept {
-    // Without this a 1 ms pause lasts a whole scheduler tick (15.6 ms).
-    // Two first calls at once may both raise it, which does no harm.
-    std::atomic<bool>& raised = Console().timerRaised;
-    if (!raised.load(std::memory_order_relaxed)) {
-        timeBeginPeriod(1);
-        raised.store(true, std::memory_order_relaxed);
-    }
-    Sleep(milliseconds);
-}
-
-void* AllocateBlock(int64_t size) noexcept {
-    const HANDLE heap = Console().heap;
-    if (size <= 0 || !heap) return nullptr;
-    return HeapAlloc(heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size));
-}
-
-int64_t BlockSize(const void* block) noexcept {
-    if (!block) return 0;
-    return static_cast<int64_t>(HeapSize(Console().heap, 0, block));
-}
-
-void FreeBlock(void* block) noexcept {
-    if (block) HeapFree(Console().heap, 0, block);
 }
 
 }  // namespace app

@@ -1,6 +1,6 @@
 #pragma once
-// Worker threads of the console, the millisecond pause, and memory blocks
-// from the console's private heap.
+// Worker threads of the console, filed in a registry so that their handles
+// close at shutdown.
 
 #include "toolkit/scoped.h"
 
@@ -34,12 +34,5 @@ void InitThreadRegistry() noexcept;
 // Closes the handles of every started thread, without waiting for or
 // stopping the threads.
 void EndThreadRegistry() noexcept;
-
-// Sleep with the system timer at 1 ms resolution (raised on first use).
-void WaitMilliseconds(DWORD milliseconds) noexcept;
-
-[[nodiscard]] void* AllocateBlock(int64_t size) noexcept;  // zero-filled; null for size <= 0
-[[nodiscard]] int64_t BlockSize(const void* block) noexcept;
-void FreeBlock(void* block) noexcept;
 
 }  // namespace app

@@ -1,6 +1,8 @@
 #pragma once
 // Talking to a started child through its pipes. A null child is accepted by
 // every operation: nothing is written, nothing is read, and it never runs.
+// The console reads with PeekChildStream and ReadChildStream and writes with
+// WriteChildText; the operations before them serve other callers.
 
 #include "channel/child_launch.h"
 
@@ -16,6 +18,8 @@ namespace channel {
 // Blocks until `size` bytes are read or the pipe ends; returns the count read.
 [[nodiscard]] int32_t ReadChildOutput(const ChildProcess* child, void* buffer, int32_t size) noexcept;
 // The next standard-error line without its line end, or "" when nothing waits.
+// The line buffer grows by 4096 bytes at a time, which is slow for very
+// long lines.
 [[nodiscard]] std::wstring ReadChildErrorLine(const ChildProcess* child);
 
 // The child's two output streams, for the bulk readers below.

@@ -8,7 +8,9 @@
 
 #include <shellapi.h>
 
-#include <cwchar>
+#include <new>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace channel {
@@ -47,40 +49,23 @@ const wchar_t* OrEmpty(const wchar_t* text) noexcept { return text ? text : L"";
 
 // The command line: the program in double quotes unless it already starts
 // with one, then one space and the parameters when there are any. Nothing
-// inside either text is quoted or escaped. Freed with HeapFree on the process
-// heap; null when the memory is not there.
-wchar_t* BuildCommandLine(const wchar_t* program, const wchar_t* parameters) noexcept {
-    const size_t programLength = wcslen(program);
-    const size_t parametersLength = wcslen(parameters);
-    // Both texts, two quotes, one space and the terminator.
-    const size_t bytes = (programLength + parametersLength) * 2 + 8;
-    auto* line = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes));
-    if (!line) return nullptr;
-    wchar_t* at = line;
+// inside either text is quoted or escaped. A string of its own, since
+// CreateProcessW may write into the line it is given.
+std::wstring BuildCommandLine(const wchar_t* program, const wchar_t* parameters) {
+    std::wstring line;
     if (program[0] == L'"') {
-        wmemcpy(at, program, programLength);
-        at += programLength;
+        line = program;
     } else {
-        *at++ = L'"';
-        wmemcpy(at, program, programLength);
-        at += programLength;
-        *at++ = L'"';
+        line = L'"';
+        line += program;
+        line += L'"';
     }
-    if (parametersLength > 0) {
-        *at++ = L' ';
-        wmemcpy(at, parameters, parametersLength);
-        at += parametersLength;
+    if (parameters[0] != L'\0') {
+        line += L' ';
+        line += parameters;
     }
-    *at = L'\0';
     return line;
 }
-
-struct CommandLineBuffer {
-    wchar_t* text;
-    ~CommandLineBuffer() {
-        if (text) HeapFree(GetProcessHeap(), 0, text);
-    }
-};
 
 // A pipe made for one of the child's standard streams: the child's end is
 // inheritable, the parent's end is not.
@@ -109,18 +94,12 @@ bool MakeStreamPipe(StreamPipe& pipe, bool childReads) noexcept {
 
 // The directory the shell fallback starts in when none was given: the
 // program text up to and including its last backslash, if that backslash is
-// not the first character. Written into `buffer`, which is at least as long
-// as the program text plus its terminator.
-const wchar_t* DirectoryFromProgram(const wchar_t* program, wchar_t* buffer) noexcept {
-    const size_t length = wcslen(program);
-    for (size_t i = length; i-- > 0;) {
-        if (program[i] != L'\\') continue;
-        if (i == 0) return nullptr;
-        wmemcpy(buffer, program, i + 1);
-        buffer[i + 1] = L'\0';
-        return buffer;
-    }
-    return nullptr;
+// not the first character; empty otherwise.
+std::wstring DirectoryFromProgram(const wchar_t* program) {
+    const std::wstring_view text(program);
+    const size_t last = text.rfind(L'\\');
+    if (last == std::wstring_view::npos || last == 0) return {};
+    return std::wstring(text.substr(0, last + 1));
 }
 
 // What a started child leaves to the parent: its process handle and the
@@ -154,8 +133,9 @@ uintptr_t KeepOrClose(StartedChild child, uint32_t flags) noexcept {
 // be redirected: the shell may still know how to open it (a document, a
 // link).
 uintptr_t StartThroughShell(const wchar_t* program, const wchar_t* parameters, const wchar_t* directory,
-                            int showState, uint32_t flags, wchar_t* buffer) noexcept {
-    if (!directory) directory = DirectoryFromProgram(program, buffer);
+                            int showState, uint32_t flags) {
+    const std::wstring programDirectory = directory ? std::wstring() : DirectoryFromProgram(program);
+    if (!directory && !programDirectory.empty()) directory = programDirectory.c_str();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
@@ -218,11 +198,15 @@ uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, c
         if (!startup.hStdError) startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     }
 
-    CommandLineBuffer commandLine{BuildCommandLine(program, parameters)};
-    if (!commandLine.text) return 0;  // every pipe end closes with its owner
+    std::wstring commandLine;
+    try {
+        commandLine = BuildCommandLine(program, parameters);
+    } catch (const std::bad_alloc&) {
+        return 0;  // every pipe end closes with its owner
+    }
 
     PROCESS_INFORMATION started{};
-    if (CreateProcessW(nullptr, commandLine.text, nullptr, nullptr, inheritHandles, creationFlags, nullptr,
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, creationFlags, nullptr,
                        directory, &startup, &started)) {
         // The child now holds its own ends; closing ours leaves it the only
         // holder, so the pipes break when it (and whatever it passed them
@@ -243,7 +227,11 @@ uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, c
     error = {};
     constexpr uint32_t anyPipe = PipeStdout | PipeStdin | PipeStderr | ChainStdin;
     if (flags & anyPipe) return 0;
-    return StartThroughShell(program, parameters, directory, showState, flags, commandLine.text);
+    try {
+        return StartThroughShell(program, parameters, directory, showState, flags);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 }  // namespace channel

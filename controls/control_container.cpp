@@ -2,8 +2,11 @@
 // controls go.
 #include "controls/control_creation.h"
 #include "controls/controls_state.h"
+#include "toolkit/main_window.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 namespace controls {
 namespace {
@@ -11,14 +14,14 @@ namespace {
 constexpr int32_t InitialStackCapacity = 10;
 
 // Attached to every window that has been made the container, so that making
-// it the container again restores what it had.
+// it the container again restores what it had. Freed by ReleaseContainer
+// when the window is destroyed.
 struct ContainerRecord {
     HWND window;
     HWND savedContainer;
     HWND* savedStack;  // null while the window is the current container
     int32_t savedDepth;
     int32_t savedCapacity;
-    WNDPROC previousProc;  // the procedure ContainerProc replaced
 };
 
 // Owns the thread's state; frees the stack array when the thread ends.
@@ -36,49 +39,21 @@ HWND* NewContainerStack() noexcept {
 
 const wchar_t* ContainerPropertyName() noexcept { return Controls().containerProperty; }
 
+// The stack stays empty in this system (no control contains others), so the
+// current container is always `container`; the stack's first entry would be
+// the one container controls had pushed.
 HWND CurrentContainer(const ControlListState& state) noexcept {
     return state.depth == 0 ? state.container : (state.containerStack ? state.containerStack[0] : nullptr);
-}
-
-LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    const wchar_t* name = ContainerPropertyName();
-    auto* record = static_cast<ContainerRecord*>(GetPropW(window, name));
-    if (!record || !record->previousProc) return DefWindowProcW(window, message, wParam, lParam);
-    const WNDPROC previous = record->previousProc;
-    if (message == WM_NCDESTROY) {
-        ControlListState& state = ControlList();
-        if (CurrentContainer(state) == window) {
-            state.container = nullptr;
-            state.depth = 0;
-        }
-        std::free(record->savedStack);
-        std::free(record);
-        (void)RemovePropW(window, name);  // the record is already freed
-    }
-    return CallWindowProcW(previous, window, message, wParam, lParam);
 }
 
 }  // namespace
 
 void NameContainerProperty() noexcept {
-    // "KX_ControlStack_" followed by the module's instance handle as a signed
-    // decimal, so that two modules in one process keep separate records.
-    // Formatted once: the container procedure needs it for every message.
+    // The module's instance handle in the name keeps two modules in one
+    // process from reading each other's records.
+    const auto instance = static_cast<long long>(reinterpret_cast<intptr_t>(GetModuleHandleW(nullptr)));
     wchar_t* text = Controls().containerProperty;
-    const wchar_t prefix[] = L"KX_ControlStack_";
-    size_t n = 0;
-    for (; prefix[n]; ++n) text[n] = prefix[n];
-    const auto instance = static_cast<int64_t>(reinterpret_cast<intptr_t>(GetModuleHandleW(nullptr)));
-    uint64_t magnitude = instance < 0 ? 0 - static_cast<uint64_t>(instance) : static_cast<uint64_t>(instance);
-    if (instance < 0) text[n++] = L'-';
-    wchar_t digits[24];
-    size_t d = 0;
-    do {
-        digits[d++] = static_cast<wchar_t>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    while (d) text[n++] = digits[--d];
-    text[n] = L'\0';
+    (void)std::swprintf(text, std::size(Controls().containerProperty), L"KX_ControlStack_%lld", instance);  // fits
 }
 
 ControlListState& ControlList() noexcept {
@@ -97,6 +72,10 @@ HWND SetControlContainer(HWND window) noexcept {
     ControlListState& state = ControlList();
     HWND previous = CurrentContainer(state);
     if (!window) return previous;
+    // Only a numbered window tells this library, through the toolkit's
+    // destruction hook, that it is gone; any other window would leave a
+    // stale container and its record behind.
+    if (toolkit::WindowNumberOf(window) < 0) return previous;
 
     const wchar_t* name = ContainerPropertyName();
 
@@ -139,19 +118,21 @@ HWND SetControlContainer(HWND window) noexcept {
     auto* record = static_cast<ContainerRecord*>(std::calloc(1, sizeof(ContainerRecord)));
     if (!record) return previous;
     record->window = window;
-    if (!SetPropW(window, name, record)) {
-        std::free(record);
-        return previous;
-    }
-    record->previousProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ContainerProc)));
-    if (!record->previousProc) {
-        // Not subclassable (another thread's or process's window): nothing
-        // would ever free the record.
-        (void)RemovePropW(window, name);  // the record is freed right here
-        std::free(record);
-    }
+    if (!SetPropW(window, name, record)) std::free(record);
     return previous;
+}
+
+void ReleaseContainer(HWND window) noexcept {
+    const wchar_t* name = ContainerPropertyName();
+    auto* record = static_cast<ContainerRecord*>(RemovePropW(window, name));
+    if (!record) return;
+    ControlListState& state = ControlList();
+    if (CurrentContainer(state) == window) {
+        state.container = nullptr;
+        state.depth = 0;
+    }
+    std::free(record->savedStack);
+    std::free(record);
 }
 
 }  // namespace controls

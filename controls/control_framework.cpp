@@ -59,11 +59,13 @@ void InitControls() noexcept {
     CreateControlRegistry();
     NameContainerProperty();
     (void)ControlList();  // the calling thread's state, with the font just chosen
-    // The toolkit's windows offer control messages to the controls' kinds
-    // and make each new window the container of new controls.
+    // The toolkit's windows offer control messages to the controls' kinds,
+    // make each new window the container of new controls, and say when a
+    // window goes.
     toolkit::SetWindowHooks(toolkit::WindowHooks{
         .forwardToControl = ForwardToControl,
         .setControlContainer = SetControlContainer,
+        .windowDestroyed = ReleaseContainer,
     });
     INITCOMMONCONTROLSEX init{};
     init.dwSize = sizeof(init);

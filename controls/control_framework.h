@@ -53,14 +53,17 @@ void EndControls() noexcept;
 // Makes `window` the container of new controls on this thread; returns the
 // previous container (a null argument only returns it).
 HWND SetControlContainer(HWND window) noexcept;
+// Frees what SetControlContainer attached to a window that is being
+// destroyed; a thread whose container it was has none afterwards.
+void ReleaseContainer(HWND window) noexcept;
 [[nodiscard]] ControlRecord* FindControl(int64_t number) noexcept;
 [[nodiscard]] ControlRecord* ControlFromWindow(HWND window) noexcept;
 [[nodiscard]] int64_t ControlSlotCount() noexcept;
 void DestroyControl(int64_t number) noexcept;
 // A parent window's message from or about a control, offered to its kind;
 // NotHandled when the window is no control or its kind has no notify slot.
-// InitControls installs it, and SetControlContainer, as the toolkit's window
-// hooks.
+// InitControls installs it, SetControlContainer and ReleaseContainer as the
+// toolkit's window hooks.
 LRESULT ForwardToControl(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 // Raises a ControlEvent for the control on the calling thread's queue, at
 // once (not posted): object = its number, window = the number of the window

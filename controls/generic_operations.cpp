@@ -4,7 +4,7 @@
 // from other threads reaches the transcript through the console's feed.
 #include "controls/control_creation.h"
 #include "controls/control_framework.h"
-#include "toolkit/scoped.h"
+#include "toolkit/event_queue.h"
 
 namespace controls {
 namespace {

@@ -16,6 +16,9 @@ constinit thread_local EventThreadState t_events{};
 bool Matches(int64_t wanted, int64_t value) noexcept { return wanted == -1 || wanted == value; }
 
 // Removes every node of the calling thread's queue that `drop` selects.
+// Without the event lock: a queue is only ever touched by its own thread
+// (RaiseEvent and TakeNextEvent take the lock, which serialises nothing but
+// same-thread calls), so dropping cannot race with anything.
 template <class Predicate>
 void DropMatching(Predicate drop) noexcept {
     EventThreadState& state = EventThread();

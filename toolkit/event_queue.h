@@ -18,6 +18,16 @@ void DropWindowEvents(int64_t window) noexcept;
 void SuppressEvents() noexcept;
 void ResumeEvents() noexcept;
 
+// Brackets a change the calling thread makes to a control, so that the
+// notifications the change causes on this thread raise no ControlEvent.
+class SuppressedEvents {
+public:
+    SuppressedEvents() noexcept { SuppressEvents(); }
+    ~SuppressedEvents() { ResumeEvents(); }
+    SuppressedEvents(const SuppressedEvents&) = delete;
+    SuppressedEvents& operator=(const SuppressedEvents&) = delete;
+};
+
 // The next queued event's code; else the number of the platform message just
 // handled; 0 when `timeout` ms passed without one (-1 waits without limit).
 [[nodiscard]] int64_t WaitEvent(int32_t timeout) noexcept;

@@ -2,8 +2,7 @@
 // Small owners for Win32 resources: a move-only handle wrapper whose traits
 // say which value means "none", a critical section, one scoped guard for it
 // and for slim reader/writer locks (std::mutex depends on the MinGW thread
-// model; these do not), a scoped event suppression, and process-wide state
-// that is never destroyed. Nothing here needs more than the platform's
+// model; these do not), and process-wide state that is never destroyed. Nothing here needs more than the platform's
 // headers, so every folder may use it.
 
 #include <windows.h>
@@ -50,7 +49,7 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = Unique<KernelHandleTraits>;
 
-// Files and sockets opened with CreateFile-like calls: INVALID_HANDLE_VALUE means none.
+// Files opened with CreateFileW: INVALID_HANDLE_VALUE means none.
 struct FileHandleTraits {
     using Type = HANDLE;
     static Type None() noexcept { return INVALID_HANDLE_VALUE; }
@@ -106,21 +105,6 @@ public:
     ~Guard() { LockTraits<Lock>::Leave(lock_); }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
-};
-
-// The event library's suppression (toolkit/event_queue.h); only callers of
-// SuppressedEvents need the toolkit library.
-void SuppressEvents() noexcept;
-void ResumeEvents() noexcept;
-
-// Brackets a change the calling thread makes to a control, so that the
-// notifications the change causes on this thread raise no ControlEvent.
-class SuppressedEvents {
-public:
-    SuppressedEvents() noexcept { SuppressEvents(); }
-    ~SuppressedEvents() { ResumeEvents(); }
-    SuppressedEvents(const SuppressedEvents&) = delete;
-    SuppressedEvents& operator=(const SuppressedEvents&) = delete;
 };
 
 // One process-wide object of type T, built on first use (not by a static

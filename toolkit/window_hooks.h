@@ -17,6 +17,9 @@ struct WindowHooks {
     // Called by OpenMainWindow for a window opened without NoControlContainer:
     // makes it the window new controls go into; returns the previous one.
     HWND (*setControlContainer)(HWND window) noexcept;
+    // Called at the start of a numbered window's WM_NCDESTROY step, while
+    // its properties are still there: frees what the library attached.
+    void (*windowDestroyed)(HWND window) noexcept;
 };
 
 // Replaces the whole table; called once at start-up, before any window opens.

@@ -144,6 +144,7 @@ LRESULT OnMouse(const Target& t, int32_t code) noexcept {
 }
 
 LRESULT OnNcDestroy(HWND window) noexcept {
+    if (const auto destroyed = InstalledWindowHooks().windowDestroyed) destroyed(window);
     const int64_t number = WindowNumberOf(window);
     if (number < 0) return 1;
     RemovePropW(window, FocusProperty);

@@ -89,21 +89,6 @@ TEST(StreamLines, BothStreamsDecodeIllFormedBytesAlike) {
     EXPECT_EQ(Feed(StreamKind::Error, {"\xED\xA4\xB4\n"}).pieces, L"\r\n\uFFFD\uFFFD\uFFFD");
 }
 
-TEST(StreamLines, AnUnfinishedLineWaitsForItsEnd) {
-    for (StreamKind kind : {StreamKind::Output, StreamKind::Error}) {
-        SCOPED_TRACE(kind == StreamKind::Output ? "output" : "error");
-        StreamLines lines(kind);
-        std::wstring pieces;
-        const std::string first = "prompt$ ";
-        EXPECT_EQ(lines.Take(reinterpret_cast<const unsigned char*>(first.data()), first.size(), pieces), 0u);
-        EXPECT_EQ(pieces, L"");
-        const std::string rest = "ls\n";
-        EXPECT_EQ(lines.Take(reinterpret_cast<const unsigned char*>(rest.data()), rest.size(), pieces), 1u);
-        EXPECT_EQ(pieces, kind == StreamKind::Output ? L"\r\nprompt$ ls\n" : L"\r\nprompt$ ls");
-        EXPECT_EQ(lines.Finish(pieces), 0u);  // nothing left over
-    }
-}
-
 // Each complete line gains "\r\n" in front and keeps its own end; an
 // unfinished line stays pending.
 TEST(TakeCompleteLines, TakesCompleteLinesAndLeavesTheUnfinishedOne) {

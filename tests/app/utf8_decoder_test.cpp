@@ -36,19 +36,6 @@ TEST(Utf8Decoder, DecodesCharactersOfEveryLength) {
     EXPECT_EQ(DecodeBytewise(text), expected);
 }
 
-TEST(Utf8Decoder, CharacterSplitAcrossReadsStaysWhole) {
-    const std::string text = "\xE2\x82\xAC";
-    for (size_t cut = 1; cut < text.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        Utf8Decoder d;
-        std::wstring out;
-        d.Decode(reinterpret_cast<const unsigned char*>(text.data()), cut, out);
-        EXPECT_EQ(out, L"");
-        d.Decode(reinterpret_cast<const unsigned char*>(text.data()) + cut, text.size() - cut, out);
-        EXPECT_EQ(out, L"\u20AC");
-    }
-}
-
 TEST(Utf8Decoder, ZeroBytesLeaveNoTrace) {
     EXPECT_EQ(DecodeWhole(std::string("a\0b\0", 4)), L"ab");
     EXPECT_EQ(DecodeWhole(std::string("\0", 1)), L"");

@@ -22,13 +22,20 @@ namespace channel_test {
 
 using support::Hex;  // bytes as the helper's out:/err: steps take them
 using support::NamedEvent;  // for the helper's wait: step
+using support::NothingWithin;
 using support::Patience;
 using support::Utf8;
 using support::WaitUntil;
 using support::Wide;
 using support::Worker;
 
-inline constexpr uint32_t ConsoleFlags = 0xBE;  // what the console launches its shell with
+// Hidden, record kept, three pipes.
+inline constexpr uint32_t PipedFlags = channel::StartHidden | channel::KeepChild | channel::PipeStdout |
+                                       channel::PipeStdin | channel::PipeStderr;
+// What the console launches its shell with: piped, text in UTF-8.
+inline constexpr uint32_t ConsoleFlags = PipedFlags | channel::TextUtf8;
+inline constexpr uint32_t AnsiFlags = PipedFlags | channel::TextAnsi;
+inline constexpr uint32_t Utf16Flags = PipedFlags | channel::TextUtf16;
 
 inline std::wstring StreamHelper() { return support::BesideTest(L"stream_helper.exe"); }
 inline std::wstring ParameterHelper() { return support::BesideTest(L"parameter_helper.exe"); }

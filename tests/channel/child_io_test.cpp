@@ -59,8 +59,6 @@ using ReadChildOutputTest = ChildIoTest;
 using ReadChildErrorLineTest = ChildIoTest;
 using WriteChildTextTest = ChildIoTest;
 
-constexpr uint32_t Utf8Flags = 0x13E;   // the console's flags with a UTF-8 channel
-constexpr uint32_t Utf16Flags = 0x23E;  // ... with a UTF-16 channel
 
 }  // namespace
 
@@ -124,7 +122,7 @@ TEST_F(ReadChildOutputTest, ReadChildOutputWaitsForTheWholeSize) {
     Worker reader([&] { got = ReadChildOutput(child, buffer, 4); });
     // The reader takes the first two bytes and must go on waiting for two more.
     ASSERT_TRUE(WaitUntil([&] { return ChildOutputPending(child) == 0; }));
-    EXPECT_FALSE(reader.Done(200));
+    EXPECT_TRUE(NothingWithin(200, [&] { return reader.Done(0); }));
     go.Set();
     ASSERT_TRUE(reader.Done(Patience));
     EXPECT_EQ(got, 4);
@@ -138,8 +136,8 @@ TEST_F(ReadChildOutputTest, ReadChildOutputEndsOnAFailureThatPersists) {
     ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(writeEnd, "abc", 3, &written, nullptr));
-    ChildProcess noPipe{GetCurrentProcess(), GetCurrentProcessId(), nullptr, nullptr, nullptr, 0x3E};
-    ChildProcess unreadable{GetCurrentProcess(), GetCurrentProcessId(), nullptr, writeEnd, nullptr, 0x3E};
+    ChildProcess noPipe{GetCurrentProcess(), GetCurrentProcessId(), nullptr, nullptr, nullptr, PipedFlags};
+    ChildProcess unreadable{GetCurrentProcess(), GetCurrentProcessId(), nullptr, writeEnd, nullptr, PipedFlags};
     char buffer[4] = {};
     int32_t first = -1, second = -1;
     Worker reader([&] {
@@ -186,7 +184,7 @@ TEST_F(ReadChildErrorLineTest, ErrorLineWrittenInPiecesIsWaitedForAndDecodedWhol
         const wchar_t* after;
     };
     const Case cases[] = {
-        {"UTF-8: the first byte of U+00E4, then its second", Utf8Flags, L"61c3", L"a4620a"},
+        {"UTF-8: the first byte of U+00E4, then its second", ConsoleFlags, L"61c3", L"a4620a"},
         {"UTF-16: one byte of the unit U+00E4, then the other", Utf16Flags, L"6100e4", L"0062000a00"},
     };
     for (const Case& c : cases) {
@@ -199,7 +197,7 @@ TEST_F(ReadChildErrorLineTest, ErrorLineWrittenInPiecesIsWaitedForAndDecodedWhol
         std::wstring line;
         Worker reader([&] { line = ReadChildErrorLine(child); });
         ASSERT_TRUE(WaitUntil([&] { return PendingOn(child->errorReadEnd) == 0; }));
-        EXPECT_FALSE(reader.Done(200));  // the line has not ended yet
+        EXPECT_TRUE(NothingWithin(200, [&] { return reader.Done(0); }));  // the line has not ended yet
         go.Set();
         ASSERT_TRUE(reader.Done(Patience));
         EXPECT_EQ(line, L"a\u00e4b");
@@ -207,7 +205,7 @@ TEST_F(ReadChildErrorLineTest, ErrorLineWrittenInPiecesIsWaitedForAndDecodedWhol
 }
 
 TEST_F(ReadChildErrorLineTest, ErrorLinesAreDecodedWithTheChannelEncoding) {
-    EXPECT_EQ(ErrorLinesAfterExit(L"err:c3a4e282ace4b8ad0a exit:0", 1, Utf8Flags), (Lines{L"\u00e4\u20ac\u4e2d"}))
+    EXPECT_EQ(ErrorLinesAfterExit(L"err:c3a4e282ace4b8ad0a exit:0", 1, ConsoleFlags), (Lines{L"\u00e4\u20ac\u4e2d"}))
         << "UTF-8";
     // UTF-16: units as they come; carriage returns and zero units dropped.
     EXPECT_EQ(ErrorLinesAfterExit(L"err:e4000d00ac2000002d4e0a00 err:78000a00 exit:0", 2, Utf16Flags),
@@ -233,12 +231,12 @@ TEST_F(WriteChildTextTest, WrittenTextArrivesInTheChannelEncoding) {
         std::string bytes;
     };
     const Case cases[] = {
-        {"ANSI: a command and the interrupt", ConsoleFlags, L"ls\n\x03", "ls\n\x03"},
-        {"UTF-8", Utf8Flags, L"\u00e4\u20ac\u4e2d\n", "\xc3\xa4\xe2\x82\xac\xe4\xb8\xad\n"},
+        {"ANSI: a command and the interrupt", AnsiFlags, L"ls\n\x03", "ls\n\x03"},
+        {"UTF-8", ConsoleFlags, L"\u00e4\u20ac\u4e2d\n", "\xc3\xa4\xe2\x82\xac\xe4\xb8\xad\n"},
         {"UTF-16", Utf16Flags, L"\u00e4\u20ac\n", std::string("\xe4\x00\xac\x20\x0a\x00", 6)},
-        {"ANSI wins over UTF-8", ConsoleFlags | channel::TextUtf8, L"\u00e9", cp1252 ? "\xe9" : "\xc3\xa9"},
-        {"UTF-8 wins over UTF-16", 0x33E, L"\u00e9", "\xc3\xa9"},
-        {"no encoding bit is UTF-8", 0x3E, L"\u00e9", "\xc3\xa9"},
+        {"ANSI wins over UTF-8", AnsiFlags | channel::TextUtf8, L"\u00e9", cp1252 ? "\xe9" : "\xc3\xa9"},
+        {"UTF-8 wins over UTF-16", ConsoleFlags | channel::TextUtf16, L"\u00e9", "\xc3\xa9"},
+        {"no encoding bit is UTF-8", PipedFlags, L"\u00e9", "\xc3\xa9"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -254,7 +252,7 @@ TEST_F(WriteChildTextTest, WrittenTextArrivesInTheChannelEncoding) {
 TEST_F(WriteChildTextTest, AnsiChannelUsesTheSystemCodePageBothWays) {
     if (GetACP() != 1252) GTEST_SKIP() << "the bytes here are those of code page 1252; this system uses " << GetACP();
     // The console's own channel: what the code page lacks becomes its default character.
-    const ChildProcess* child = StartHelper(L"copy:4 err:e4800a exit:0", ConsoleFlags);
+    const ChildProcess* child = StartHelper(L"copy:4 err:e4800a exit:0", AnsiFlags);
     ASSERT_NE(child, nullptr);
     WriteChildText(child, L"\u00e4\u20ac\u4e2d\n");
     EXPECT_EQ(ReadAllOutput(child), "\xe4\x80?\n");
@@ -269,7 +267,7 @@ TEST_F(WriteChildTextTest, WriteBlocksWhileTheChildDoesNotRead) {
     const std::wstring text(1 << 20, L'x');
     Worker writer([&] { WriteChildText(child, text.c_str()); });
     // A megabyte is far beyond what a pipe buffers.
-    EXPECT_FALSE(writer.Done(300));
+    EXPECT_TRUE(NothingWithin(300, [&] { return writer.Done(0); }));
     go.Set();
     ASSERT_TRUE(writer.Done(Patience));
     // The console never closes the input; the test does, so the child sees the end.

@@ -11,6 +11,10 @@
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 
+#include "support/message_recorder.h"
+
+#include <optional>
+
 namespace controls_test {
 namespace {
 
@@ -53,22 +57,6 @@ int WindowHeight(HWND window) {
     return r.bottom - r.top;
 }
 
-// CB_SETITEMHEIGHT as the combo box receives it, with what the framework had
-// measured at that moment.
-struct ItemHeightCall {
-    WPARAM index;
-    LPARAM height;
-    int windowHeight;
-    int64_t frameExtra;
-};
-std::vector<ItemHeightCall> g_itemHeightCalls;
-WNDPROC g_comboProc = nullptr;
-
-LRESULT CALLBACK RecordingComboProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == CB_SETITEMHEIGHT) g_itemHeightCalls.push_back({wp, lp, WindowHeight(w), controls::ComboFrameExtra()});
-    return CallWindowProcW(g_comboProc, w, m, wp, lp);
-}
-
 class ComboHeightTest : public ControlWindowTest {
 protected:
     void TearDown() override {
@@ -79,7 +67,7 @@ protected:
     }
 };
 
-TEST_F(ComboHeightTest, CreationHeightFollowsVisualStylesAndClosedBoxIsAsTallAsRequested) {
+TEST_F(ComboHeightTest, CreationHeightFollowsVisualStyles) {
     struct Branch {
         int32_t active;
         int expectedCreationHeight;
@@ -87,31 +75,39 @@ TEST_F(ComboHeightTest, CreationHeightFollowsVisualStylesAndClosedBoxIsAsTallAsR
     for (const Branch& branch : {Branch{1, 730}, Branch{0, 350}}) {
         SCOPED_TRACE(branch.active);
         controls::SetVisualStylesForTesting(0x60010, branch.active);
-        g_itemHeightCalls.clear();
-        HWND combo = nullptr;
-        {
-            WindowLifeRecorder recorder([](HWND w) {
-                if (_wcsicmp(ClassNameOf(w).c_str(), L"ComboBox") == 0)
-                    g_comboProc = reinterpret_cast<WNDPROC>(
-                        SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingComboProc)));
-            });
-            combo = controls::CreateComboControl(Box, 10, 10, 200, 700, 0x42);
-            ASSERT_NE(combo, nullptr);
-            const WindowRecordEntry* entry = recorder.FirstCreated(L"ComboBox");
-            ASSERT_NE(entry, nullptr);
-            EXPECT_EQ(entry->cy, branch.expectedCreationHeight);
-        }
-        ASSERT_EQ(g_itemHeightCalls.size(), 2u);
-        EXPECT_EQ(g_itemHeightCalls[0].index, static_cast<WPARAM>(-1));
-        EXPECT_EQ(g_itemHeightCalls[0].height, 15);
-        EXPECT_EQ(g_itemHeightCalls[0].frameExtra, -1);  // measurement under way
-        const int64_t extra = controls::ComboFrameExtra();
-        EXPECT_EQ(extra, g_itemHeightCalls[1].windowHeight - 15);
-        EXPECT_EQ(g_itemHeightCalls[1].index, static_cast<WPARAM>(-1));
-        EXPECT_EQ(g_itemHeightCalls[1].height, 700 - extra);
-        EXPECT_EQ(WindowHeight(combo), 700);
+        WindowLifeRecorder recorder;
+        const HWND combo = controls::CreateComboControl(Box, 10, 10, 200, 700, 0x42);
+        ASSERT_NE(combo, nullptr);
+        const WindowRecordEntry* entry = recorder.FirstCreated(L"ComboBox");
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->cy, branch.expectedCreationHeight);
         controls::DestroyControl(Box);
     }
+}
+
+TEST_F(ComboHeightTest, ClosedBoxIsAsTallAsRequested) {
+    support::MessageLog log;
+    std::optional<support::MessageRecorder> heights;
+    HWND combo = nullptr;
+    {
+        WindowLifeRecorder recorder([&](HWND w) {
+            if (_wcsicmp(ClassNameOf(w).c_str(), L"ComboBox") == 0) heights.emplace(w, &log);
+            return true;
+        });
+        combo = controls::CreateComboControl(Box, 10, 10, 200, 700, 0x42);
+    }
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(WindowHeight(combo), 700);
+    // The selection field set to a known height measures the frame around
+    // it; then the field takes what the frame leaves of the requested height.
+    const auto field = static_cast<WPARAM>(-1);
+    const int64_t frame = controls::ComboFrameExtra();
+    EXPECT_GT(frame, 0);
+    EXPECT_EQ(support::SequenceMismatch(log,
+                                        {{combo, CB_SETITEMHEIGHT, field, 15},
+                                         {combo, CB_SETITEMHEIGHT, field, static_cast<LPARAM>(700 - frame)}},
+                                        {CB_SETITEMHEIGHT}),
+              "");
 }
 
 TEST_F(ComboHeightTest, ProbeReportsLibraryVersionOnce) {

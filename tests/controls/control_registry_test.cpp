@@ -26,6 +26,7 @@ TEST(InitControls, InstallsTheToolkitsWindowHooks) {
     const toolkit::WindowHooks& hooks = toolkit::InstalledWindowHooks();
     EXPECT_EQ(hooks.forwardToControl, &controls::ForwardToControl);
     EXPECT_EQ(hooks.setControlContainer, &controls::SetControlContainer);
+    EXPECT_EQ(hooks.windowDestroyed, &controls::ReleaseContainer);
 }
 
 // Every other test uses numbers below 50, so the table is still at its
@@ -95,13 +96,21 @@ TEST_F(CreateControl, CreationWithoutContainerFailsAndLeavesOldControl) {
     HWND old = controls::CreateTextControl(8, 0, 0, 100, 20, L"kept", 0);
     ASSERT_NE(old, nullptr);
 
+    // Being the container leaves the window's own procedure in place.
+    EXPECT_EQ(GetWindowLongPtrW(window_, GWLP_WNDPROC), static_cast<LONG_PTR>(GetClassLongPtrW(window_, GCLP_WNDPROC)));
+    // Only a numbered window can be the container: nothing else says when it goes.
+    const HWND plain = CreateWindowExW(0, L"Static", L"", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                                       GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(controls::SetControlContainer(plain), window_);
+    EXPECT_EQ(controls::SetControlContainer(nullptr), window_);
+    DestroyWindow(plain);
     // A container that goes away leaves the thread without one.
-    HWND temporary = CreateWindowExW(0, L"Static", L"", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+    const HWND temporary = toolkit::OpenMainWindow(1, 0, 0, 50, 50, L"", toolkit::OpenHidden | toolkit::NoControlContainer);
     ASSERT_NE(temporary, nullptr);
     EXPECT_EQ(controls::SetControlContainer(temporary), window_);
     EXPECT_EQ(controls::SetControlContainer(nullptr), temporary);
-    ASSERT_TRUE(DestroyWindow(temporary));
+    toolkit::CloseNumberedWindow(1);
     EXPECT_EQ(controls::SetControlContainer(nullptr), nullptr);
 
     EXPECT_EQ(controls::CreateLabelControl(8, 0, 0, 10, 10, L"lost"), nullptr);

@@ -21,19 +21,24 @@ struct StyleCase {
     DWORD exStyle;
 };
 
+// Every control is a visible child that starts a group.
+constexpr DWORD Child = WS_CHILD | WS_VISIBLE | WS_GROUP;
+constexpr DWORD ReadOnlyText = Child | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL | ES_MULTILINE;
+constexpr DWORD Combo = Child | WS_BORDER | WS_VSCROLL | CBS_AUTOHSCROLL;
+
 TEST_F(CreateControl, CreationStylesAreExact) {
     const StyleCase cases[] = {
-        {"label out", [] { return controls::CreateLabelControl(2, 0, 0, 100, 20, L"out"); }, L"Static", 0x50020080, 0},
+        {"label out", [] { return controls::CreateLabelControl(2, 0, 0, 100, 20, L"out"); }, L"Static", Child | SS_NOPREFIX, 0},
         {"transcript 0x804", [] { return controls::CreateTextControl(0, 0, 30, 300, 200, L"", 0x804); }, L"Edit",
-         0x50030884, WS_EX_CLIENTEDGE},
+         ReadOnlyText, WS_EX_CLIENTEDGE},
         {"text 0x844", [] { return controls::CreateTextControl(20, 0, 30, 300, 200, L"", 0x844); }, L"Edit",
-         0x500308C4, WS_EX_CLIENTEDGE},
+         ReadOnlyText | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE},
         {"text 0x20804", [] { return controls::CreateTextControl(21, 0, 30, 300, 200, L"", 0x20804); }, L"Edit",
-         0x50030884, 0},
+         ReadOnlyText, 0},
         {"combo 0x42", [] { return controls::CreateComboControl(1, 0, 240, 200, 300, 0x42); }, L"ComboBox",
-         0x50A20042, 0},
+         Combo | CBS_DROPDOWN, 0},
         {"combo 0x40", [] { return controls::CreateComboControl(22, 0, 240, 200, 300, 0x40); }, L"ComboBox",
-         0x50A30043, 0},
+         Combo | WS_TABSTOP | CBS_DROPDOWNLIST, 0},
     };
     for (const StyleCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -25,8 +25,6 @@ public:
 
 bool IsEventCode(int64_t value) { return value >= toolkit::ControlEvent && value <= toolkit::SizeEvent; }
 
-WindowLifeRecorder* g_recorder = nullptr;
-
 }  // namespace
 
 std::vector<TakenEvent> DrainEvents() {
@@ -60,44 +58,6 @@ void ControlWindowTest::SetUp() {
 void ControlWindowTest::TearDown() {
     toolkit::CloseNumberedWindow(0);
     (void)DrainEvents();
-}
-
-WindowLifeRecorder::WindowLifeRecorder(std::function<void(HWND)> onCreate) : onCreate_(std::move(onCreate)) {
-    g_recorder = this;
-    hook_ = SetWindowsHookExW(WH_CBT, &WindowLifeRecorder::HookProc, nullptr, GetCurrentThreadId());
-    EXPECT_NE(hook_, nullptr);
-}
-
-WindowLifeRecorder::~WindowLifeRecorder() {
-    if (hook_) UnhookWindowsHookEx(hook_);
-    g_recorder = nullptr;
-}
-
-const WindowRecordEntry* WindowLifeRecorder::FirstCreated(const std::wstring& className) const {
-    for (const WindowRecordEntry& e : entries_)
-        if (e.created && _wcsicmp(e.className.c_str(), className.c_str()) == 0) return &e;
-    return nullptr;
-}
-
-LRESULT CALLBACK WindowLifeRecorder::HookProc(int code, WPARAM wParam, LPARAM lParam) {
-    if (g_recorder) {
-        auto window = reinterpret_cast<HWND>(wParam);
-        if (code == HCBT_CREATEWND) {
-            const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-            g_recorder->entries_.push_back(
-                {true, window, ClassNameOf(window), static_cast<DWORD>(cs->style), cs->dwExStyle, cs->x, cs->y, cs->cx, cs->cy});
-            if (g_recorder->onCreate_) g_recorder->onCreate_(window);
-        } else if (code == HCBT_DESTROYWND) {
-            g_recorder->entries_.push_back({false, window, ClassNameOf(window), 0, 0, 0, 0, 0, 0});
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-std::wstring ClassNameOf(HWND window) {
-    wchar_t name[128] = {};
-    GetClassNameW(window, name, 128);
-    return name;
 }
 
 LONG_PTR StyleOf(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }

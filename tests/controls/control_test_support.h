@@ -1,13 +1,14 @@
 #pragma once
 // Shared pieces of the control tests: the libraries started once per
 // process, a fixture that opens window 0 for each test (and the suites named
-// after the operation they test that use it), bounded pumping through the
-// real event wait, and a CBT hook that records the windows created and
-// destroyed on this thread.
+// after the operation they test that use it), and bounded pumping through
+// the real event wait.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include "support/window_life_recorder.h"
 
 #include <cstdint>
 #include <functional>
@@ -52,38 +53,10 @@ using AddControlItem = ControlWindowTest;
 using FocusControl = ControlWindowTest;
 using RaiseControlEvent = ControlWindowTest;  // the events the controls' notifications become
 
-struct WindowRecordEntry {
-    bool created;  // false: destroyed
-    HWND window;
-    std::wstring className;
-    DWORD style;
-    DWORD exStyle;
-    int x;
-    int y;
-    int cx;
-    int cy;
-};
+using support::ClassNameOf;
+using support::WindowLifeRecorder;
+using support::WindowRecordEntry;
 
-// Records HCBT_CREATEWND and HCBT_DESTROYWND on the calling thread while it
-// lives. `onCreate` may subclass the new window before its creator sees it.
-class WindowLifeRecorder {
-public:
-    explicit WindowLifeRecorder(std::function<void(HWND)> onCreate = {});
-    ~WindowLifeRecorder();
-    WindowLifeRecorder(const WindowLifeRecorder&) = delete;
-    WindowLifeRecorder& operator=(const WindowLifeRecorder&) = delete;
-    const std::vector<WindowRecordEntry>& entries() const { return entries_; }
-    // The first creation of a window of `className`, or null.
-    const WindowRecordEntry* FirstCreated(const std::wstring& className) const;
-
-private:
-    static LRESULT CALLBACK HookProc(int code, WPARAM wParam, LPARAM lParam);
-    HHOOK hook_ = nullptr;
-    std::function<void(HWND)> onCreate_;
-    std::vector<WindowRecordEntry> entries_;
-};
-
-std::wstring ClassNameOf(HWND window);
 LONG_PTR StyleOf(HWND window);
 LONG_PTR ExStyleOf(HWND window);
 

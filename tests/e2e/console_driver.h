@@ -31,6 +31,11 @@ inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     return support::WaitUntil(condition, timeoutMs, PollMs);
 }
 
+// True when `happened` stays false for `ms`, looking every PollMs.
+inline bool NothingWithin(DWORD ms, const std::function<bool()>& happened) {
+    return support::NothingWithin(ms, happened, PollMs);
+}
+
 // A Linux path as Wine's Z: drive shows it.
 std::wstring WindowsPathOfUnixPath(std::string_view unixPath);
 

@@ -20,7 +20,7 @@ TEST_F(ConsoleLifetime, TheShellsEndIsReportedOnceAndReturnAndEscapeGoDeadWhileT
     EXPECT_EQ(shell_.ReceivedInput(), "\n");
 
     // The window stays, answering, with nothing more to show.
-    EXPECT_FALSE(WaitUntil([&] { return console_.TranscriptText() != expected || Count(EndBeep) != 1; }, 1000));
+    EXPECT_TRUE(NothingWithin(1000, [&] { return console_.TranscriptText() != expected || Count(EndBeep) != 1; }));
     EXPECT_TRUE(console_.Answers(ShortWaitMs));
     EXPECT_FALSE(console_.HasExited());
     EXPECT_EQ(Count(EndBeep), 1u);
@@ -63,7 +63,7 @@ TEST_F(ConsoleLifetime, AProgramTheShellStartedWritesOnAfterItsEndAndTheEndWaits
     ASSERT_TRUE(WaitForEnd());
     ASSERT_TRUE(WaitForBeeps(EndBeep, 1));
     const std::wstring atEnd = console_.TranscriptText();
-    EXPECT_FALSE(WaitUntil([&] { return console_.TranscriptText() != atEnd || Count(EndBeep) != 1; }, 1000));
+    EXPECT_TRUE(NothingWithin(1000, [&] { return console_.TranscriptText() != atEnd || Count(EndBeep) != 1; }));
     // The two unfinished lines come from two streams, in either order.
     const std::wstring head = Head(L"") + L"\r\nbye\n\r\nlate-out\n\r\nlate-err";
     EXPECT_TRUE(atEnd == head + L"\r\nlate-tail\r\nerr-tail" + Closed ||

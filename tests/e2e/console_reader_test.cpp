@@ -142,7 +142,7 @@ TEST_F(ScreenReader, TheTranscriptReadsAsTheReadOnlyTextOutHoldingAllThatIsShown
     CloseAndExpectExitCodeZero();
 }
 
-TEST_F(ScreenReader, TabAnnouncesTheTranscriptAsOutAndTheCommandFieldOnTheWayBack) {
+TEST_F(ScreenReader, TabAnnouncesEachControlItMovesTo) {
     ASSERT_TRUE(Start(""));
     const FocusHook hook(console_.ProcessId());
     ASSERT_TRUE(hook.Installed());

@@ -24,4 +24,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms, const std::function<
     }
 }
 
+bool NothingWithin(DWORD ms, const std::function<bool()>& happened, DWORD pollMs) {
+    return !WaitUntil(happened, ms, pollMs);
+}
+
 }  // namespace support

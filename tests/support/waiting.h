@@ -1,6 +1,7 @@
 #pragma once
 // Waiting with a bound: every wait of a test ends, and says whether what it
-// waited for came.
+// waited for came. A test waits for the fact it checks; only NothingWithin
+// waits for a span of time, where "nothing happens" is the fact.
 
 #include <windows.h>
 
@@ -25,5 +26,10 @@ void DispatchMessages(DWORD ms = 5);
 // once more after the deadline.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = Patience,
                const std::function<void()>& step = [] { DispatchMessages(); });
+
+// True when `happened` stays false for the whole `ms` (checked every
+// `pollMs`). A fault that makes something happen late may slip past it, so
+// the bound is as long as the thing would take if it were going to happen.
+bool NothingWithin(DWORD ms, const std::function<bool()>& happened, DWORD pollMs = 1);
 
 }  // namespace support

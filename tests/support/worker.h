@@ -11,9 +11,10 @@ namespace support {
 class Worker {
 public:
     explicit Worker(std::function<void()> work);
-    // Waits (bounded) for the work, so that `work` outlives the thread. A
-    // worker still blocked then is stuck on something the test's own
-    // clean-up ends.
+    // Waits (bounded, dispatching this thread's messages, since the work may
+    // need this thread's windows) for the work. A thread still running then
+    // keeps its work alive itself: a hang stays a failed wait, never a crash
+    // in whatever test runs next.
     ~Worker();
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
@@ -21,12 +22,11 @@ public:
     [[nodiscard]] bool Started() const { return thread_ != nullptr; }
     // True when the work has finished within `ms`.
     [[nodiscard]] bool Done(DWORD ms) const;
-    // Waits for the work (bounded) and lets the thread go.
+    // Waits for the work as the destructor does and lets the thread go.
     void Join();
 
 private:
-    static DWORD WINAPI Run(void* self);
-    std::function<void()> work_;
+    static DWORD WINAPI Run(void* work);
     HANDLE thread_ = nullptr;
 };
 

@@ -15,22 +15,8 @@ using support::Worker;
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new toolkit_test::ToolkitEnvironment);
 
-struct Taken {
-    int64_t code;
-    int64_t object;
-    bool operator==(const Taken&) const = default;
-};
-
-// Every event queued on this thread, oldest first.
-std::vector<Taken> DrainEvents() {
-    std::vector<Taken> events;
-    for (int i = 0; i < 10000; ++i) {  // bounded: a stream of messages must not hang the test
-        const int64_t result = WaitEvent(0);
-        if (result == 0) break;
-        if (toolkit_test::IsEventCode(result)) events.push_back({result, EventMenuItem()});
-    }
-    return events;
-}
+using toolkit_test::Event;
+using toolkit_test::TakePending;
 
 struct Raised {
     int32_t code;
@@ -46,15 +32,15 @@ void Raise(std::initializer_list<Raised> events) {
 }
 
 // Raises the events, then takes back everything queued.
-std::vector<Taken> RaiseAndDrain(std::initializer_list<Raised> events) {
+std::vector<Event> RaiseAndDrain(std::initializer_list<Raised> events) {
     Raise(events);
-    return DrainEvents();
+    return TakePending();
 }
 
 class EventQueueTest : public ::testing::Test {
 protected:
-    void SetUp() override { DrainEvents(); }
-    void TearDown() override { DrainEvents(); }
+    void SetUp() override { (void)TakePending(); }
+    void TearDown() override { (void)TakePending(); }
 };
 
 using RaiseEventTest = EventQueueTest;
@@ -64,20 +50,20 @@ using WaitEventTest = EventQueueTest;
 
 TEST_F(RaiseEventTest, EventsComeBackInOrderWithTheirObject) {
     EXPECT_EQ(RaiseAndDrain({{MenuEvent, 7}, {CloseEvent}, {MenuEvent, 1}}),
-              (std::vector<Taken>{{MenuEvent, 7}, {CloseEvent, 0}, {MenuEvent, 1}}));
+              (std::vector<Event>{{MenuEvent, 7}, {CloseEvent, 0}, {MenuEvent, 1}}));
 }
 
 TEST_F(RaiseEventTest, EventEqualToTailMergesIntoIt) {
-    EXPECT_EQ(RaiseAndDrain({{RepaintEvent}, {RepaintEvent}}), (std::vector<Taken>{{RepaintEvent, 0}}));
+    EXPECT_EQ(RaiseAndDrain({{RepaintEvent}, {RepaintEvent}}), (std::vector<Event>{{RepaintEvent, 0}}));
 }
 
 TEST_F(RaiseEventTest, EqualEventBehindAnotherIsQueuedAgain) {
     EXPECT_EQ(RaiseAndDrain({{RepaintEvent}, {SizeEvent}, {RepaintEvent}}),
-              (std::vector<Taken>{{RepaintEvent, 0}, {SizeEvent, 0}, {RepaintEvent, 0}}));
+              (std::vector<Event>{{RepaintEvent, 0}, {SizeEvent, 0}, {RepaintEvent, 0}}));
 }
 
 TEST_F(RaiseEventTest, MergeComparesCodeObjectWindowAndData) {
-    const std::vector<Taken> taken = RaiseAndDrain({
+    const std::vector<Event> taken = RaiseAndDrain({
         {ControlEvent, 1, 0, 768},
         {ControlEvent, 2, 0, 768},                   // other object
         {ControlEvent, 2, 5, 768},                   // other window
@@ -110,35 +96,38 @@ TEST_F(DropEventsTest, DropEventsRemovesMatchesAndKeepsTailRight) {
     // The queue is now SizeEvent, ControlEvent 2. Dropping the tail makes
     // SizeEvent the tail again: an equal SizeEvent merges into it.
     DropEvents(ControlEvent, -1, 0, 768);
-    EXPECT_EQ(RaiseAndDrain({{SizeEvent}, {MenuEvent, 4}}), (std::vector<Taken>{{SizeEvent, 0}, {MenuEvent, 4}}));
+    EXPECT_EQ(RaiseAndDrain({{SizeEvent}, {MenuEvent, 4}}), (std::vector<Event>{{SizeEvent, 0}, {MenuEvent, 4}}));
 }
 
 TEST_F(DropEventsTest, DroppingEverythingLeavesAWorkingEmptyQueue) {
     Raise({{MenuEvent, 1}, {MenuEvent, 2}});
     DropEvents(-1, -1, -1, -1);
     EXPECT_EQ(WaitEvent(0), 0);
-    EXPECT_EQ(RaiseAndDrain({{MenuEvent, 3}}), (std::vector<Taken>{{MenuEvent, 3}}));
+    EXPECT_EQ(RaiseAndDrain({{MenuEvent, 3}}), (std::vector<Event>{{MenuEvent, 3}}));
 }
 
 TEST_F(DropEventsTest, DropWindowEventsRemovesOnlyThatWindowsEvents) {
     Raise({{MenuEvent, 1, 2}, {MenuEvent, 2, 3}, {CloseEvent, 2, 2}, {MenuEvent, 4, 3}});
     DropWindowEvents(2);
-    EXPECT_EQ(DrainEvents(), (std::vector<Taken>{{MenuEvent, 2}, {MenuEvent, 4}}));
+    EXPECT_EQ(TakePending(), (std::vector<Event>{{MenuEvent, 2, 3}, {MenuEvent, 4, 3}}));
 }
 
 TEST_F(SuppressEventsTest, SuppressedEventsAreLostUnlessDeliverAlways) {
-    SuppressEvents();
-    SuppressEvents();
-    Raise({{ControlEvent, 1, 0, 768}, {ControlEvent, 2, 0, 768, DeliverAlways}});
-    ResumeEvents();
-    Raise({{ControlEvent, 3, 0, 768}});  // still one level deep
-    ResumeEvents();
-    EXPECT_EQ(RaiseAndDrain({{ControlEvent, 4, 0, 768}}), (std::vector<Taken>{{ControlEvent, 2}, {ControlEvent, 4}}));
+    {
+        const SuppressedEvents outer;
+        {
+            const SuppressedEvents inner;
+            Raise({{ControlEvent, 1, 0, 768}, {ControlEvent, 2, 0, 768, DeliverAlways}});
+        }
+        Raise({{ControlEvent, 3, 0, 768}});  // still one level deep
+    }
+    EXPECT_EQ(RaiseAndDrain({{ControlEvent, 4, 0, 768}}),
+              (std::vector<Event>{{ControlEvent, 2, 0, 768}, {ControlEvent, 4, 0, 768}}));
 }
 
 TEST_F(SuppressEventsTest, UnmatchedResumeDoesNotSuppressForGood) {
     ResumeEvents();
-    EXPECT_EQ(RaiseAndDrain({{MenuEvent, 9}}), (std::vector<Taken>{{MenuEvent, 9}}));
+    EXPECT_EQ(RaiseAndDrain({{MenuEvent, 9}}), (std::vector<Event>{{MenuEvent, 9}}));
 }
 
 TEST_F(SuppressEventsTest, QueuesAndSuppressionBelongToTheirThread) {
@@ -215,7 +204,7 @@ TEST_F(WaitEventTest, MessageSentFromAnotherThreadIsHandledInsideTheWait) {
     const HWND target = CreateWindowExW(0, L"SentMessageTarget", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
                                         nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(target, nullptr);
-    (void)DrainEvents();  // what the new window posted itself
+    (void)TakePending();  // what the new window posted itself
 
     // The worker sends until the one long wait below has ended. A send that
     // comes before the wait has begun is handled as the wait first looks at

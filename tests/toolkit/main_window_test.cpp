@@ -2,6 +2,8 @@
 #include "toolkit/window_record.h"
 #include "toolkit_test_support.h"
 
+#include "support/window_life_recorder.h"
+
 #include <string>
 
 namespace {
@@ -11,51 +13,23 @@ using namespace toolkit_test;
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
 
-constexpr uint32_t SystemFlags = 0x1000001;
+// How the console opens its window.
+constexpr uint32_t SystemFlags = OpenMaximized | CenterOnScreen;
 
-// What CreateWindowExW was given for the next top-level window made on this
-// thread, seen through a CBT hook.
-class CreateCapture {
-public:
-    CreateCapture() {
-        current_ = this;
-        hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
-    }
-    ~CreateCapture() {
-        UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    bool seen = false;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    int x = 0, y = 0, cx = 0, cy = 0;
+using support::WindowLifeRecorder;
+using support::WindowRecordEntry;
 
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_CREATEWND && current_ && !current_->seen) {
-            const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-            if (!cs->hwndParent) {
-                current_->seen = true;
-                current_->style = static_cast<DWORD>(cs->style);
-                current_->exStyle = cs->dwExStyle;
-                current_->x = cs->x;
-                current_->y = cs->y;
-                current_->cx = cs->cx;
-                current_->cy = cs->cy;
-            }
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    static inline CreateCapture* current_ = nullptr;
-    HHOOK hook_;
-};
+// What CreateWindowExW was given for window `number`, made while `recorder` lived.
+const WindowRecordEntry* Created(const WindowLifeRecorder& recorder, int64_t number) {
+    return recorder.FirstCreated(L"WindowClass_" + std::to_wstring(number));
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { (void)TakeEvents(20); }
+    void SetUp() override { (void)TakePending(); }
     void TearDown() override {
         for (int64_t n = 0; n < 8; ++n) CloseNumberedWindow(n);
-        (void)TakeEvents(20);
+        (void)TakePending();
     }
 
     static std::wstring ClassOf(HWND window) {
@@ -72,12 +46,13 @@ protected:
 };
 
 TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
-    CreateCapture capture;
+    WindowLifeRecorder recorder;
     const HWND window = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags);
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(capture.seen);
-    EXPECT_EQ(capture.style, 0x01000000u) << std::hex << capture.style;
-    EXPECT_EQ(capture.exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), 0u);
+    const WindowRecordEntry* capture = Created(recorder, 0);
+    ASSERT_NE(capture, nullptr);
+    EXPECT_EQ(capture->style, static_cast<DWORD>(WS_MAXIMIZE)) << std::hex << capture->style;
+    EXPECT_EQ(capture->exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), 0u);
 
     // The platform adds WS_VISIBLE (shown), and to every overlapped window
     // WS_CLIPSIBLINGS and WS_CAPTION; nothing else may appear.
@@ -107,9 +82,9 @@ TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
     EXPECT_EQ(Hooks().containers.back(), window) << "the new window takes new controls";
 }
 
-TEST_F(MainWindowTest, OpeningRaisesActivationButNoSizeOrMoveEvents) {
+TEST_F(MainWindowTest, OpeningRaisesOnlyActivation) {
     ASSERT_NE(OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags), nullptr);
-    const std::vector<Event> events = TakeEvents();
+    const std::vector<Event> events = TakeEventsThrough(ActivateEvent);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front(), (Event{ActivateEvent, 0, 0, 0}));
     for (int64_t code : {SizeEvent, MoveEvent, MaximizeEvent, MinimizeEvent, RestoreEvent}) {
@@ -140,46 +115,50 @@ TEST_F(MainWindowTest, CaptionIsAddedOnlyWhenTheFlagsNameNoStyle) {
         DWORD exStyle;
     };
     const Case cases[] = {
-        {0x00000000, WS_CAPTION, 0},
-        {0x00000001, WS_CAPTION, 0},                        // CenterOnScreen
-        {0x00000002, WS_CAPTION, 0},                        // CenterOnParent
-        {0x10000000, WS_CAPTION, 0},                        // OpenHidden
-        {0x00000008, WS_CAPTION, 0},                        // NoControlContainer
-        {0x01000000, WS_MAXIMIZE, 0},                       // a style bit: nothing added
-        {0x00080000, WS_SYSMENU, 0},
-        {0x80000000, WS_POPUP, 0},
-        {0x00CF0000, WS_OVERLAPPEDWINDOW, 0},
-        {0x02000000, 0, 0},                                  // OpenInactive counts as a style bit, then is dropped
-        {0x00000004, WS_CAPTION, WS_EX_TOOLWINDOW},         // ToolWindow
-        {0x21030004, WS_CAPTION, WS_EX_TOOLWINDOW},         // ToolWindow drops min/max and their boxes
-        {0x00000004 | 0x00080000, WS_CAPTION | WS_SYSMENU, WS_EX_TOOLWINDOW},
+        {0, WS_CAPTION, 0},
+        {CenterOnScreen, WS_CAPTION, 0},
+        {CenterOnParent, WS_CAPTION, 0},
+        {OpenHidden, WS_CAPTION, 0},
+        {NoControlContainer, WS_CAPTION, 0},
+        {OpenMaximized, WS_MAXIMIZE, 0},  // a style bit: nothing added
+        {WS_SYSMENU, WS_SYSMENU, 0},
+        {WS_POPUP, WS_POPUP, 0},
+        {WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW, 0},
+        {OpenInactive, 0, 0},  // counts as a style bit, then is dropped
+        {ToolWindow, WS_CAPTION, WS_EX_TOOLWINDOW},
+        // ToolWindow drops minimized and maximized and their boxes.
+        {ToolWindow | OpenMinimized | OpenMaximized | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, WS_CAPTION, WS_EX_TOOLWINDOW},
+        {ToolWindow | WS_SYSMENU, WS_CAPTION | WS_SYSMENU, WS_EX_TOOLWINDOW},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << "flags 0x" << c.flags);
-        CreateCapture capture;
+        WindowLifeRecorder recorder;
         const HWND window = OpenMainWindow(3, 40, 40, 200, 100, L"flags", c.flags | OpenHidden);
         ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(capture.seen);
-        EXPECT_EQ(capture.style, c.style) << std::hex << capture.style;
+        const WindowRecordEntry* capture = Created(recorder, 3);
+        ASSERT_NE(capture, nullptr);
+        EXPECT_EQ(capture->style, c.style) << std::hex << capture->style;
         // The platform adds WS_EX_WINDOWEDGE to windows with a caption.
-        EXPECT_EQ(capture.exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), c.exStyle);
+        EXPECT_EQ(capture->exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE), c.exStyle);
         EXPECT_FALSE(IsWindowVisible(window));
         CloseNumberedWindow(3);
     }
 }
 
 TEST_F(MainWindowTest, ClientSizeIsTheSizeAskedFor) {
-    for (uint32_t flags : {0u, 0x00CF0000u, 0x00000004u, 0x80000000u}) {
+    for (uint32_t flags : {0u, uint32_t{WS_OVERLAPPEDWINDOW}, ToolWindow, uint32_t{WS_POPUP}}) {
         SCOPED_TRACE(flags);
-        CreateCapture capture;
+        WindowLifeRecorder recorder;
         const HWND window = OpenMainWindow(2, 30, 40, 321, 123, L"size", flags);
         ASSERT_NE(window, nullptr);
+        const WindowRecordEntry* capture = Created(recorder, 2);
+        ASSERT_NE(capture, nullptr);
         EXPECT_EQ(WindowInnerWidth(2), 321);
         EXPECT_EQ(WindowInnerHeight(2), 123);
         RECT expected{0, 0, 321, 123};
-        AdjustWindowRectEx(&expected, capture.style, FALSE, capture.exStyle);
-        EXPECT_EQ(capture.cx, expected.right - expected.left);
-        EXPECT_EQ(capture.cy, expected.bottom - expected.top);
+        AdjustWindowRectEx(&expected, capture->style, FALSE, capture->exStyle);
+        EXPECT_EQ(capture->cx, expected.right - expected.left);
+        EXPECT_EQ(capture->cy, expected.bottom - expected.top);
         CloseNumberedWindow(2);
     }
 }
@@ -200,19 +179,20 @@ TEST_F(MainWindowTest, PositionRulesForIgnoreValue) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " flags " << c.flags);
-        CreateCapture capture;
+        WindowLifeRecorder recorder;
         ASSERT_NE(OpenMainWindow(1, c.x, c.y, 200, 100, L"pos", c.flags | OpenHidden), nullptr);
-        ASSERT_TRUE(capture.seen);
+        const WindowRecordEntry* capture = Created(recorder, 1);
+        ASSERT_NE(capture, nullptr);
         // Wine shows the hook the position it has already chosen, Windows
         // shows CW_USEDEFAULT: either way the values given are not used.
         if (c.platformPlaces) {
-            EXPECT_TRUE(capture.x == CW_USEDEFAULT || capture.x != c.x) << capture.x;
-            EXPECT_TRUE(capture.y == CW_USEDEFAULT || capture.y != c.y) << capture.y;
-            EXPECT_NE(capture.x, IgnoreValue);
-            EXPECT_NE(capture.y, IgnoreValue);
+            EXPECT_TRUE(capture->x == CW_USEDEFAULT || capture->x != c.x) << capture->x;
+            EXPECT_TRUE(capture->y == CW_USEDEFAULT || capture->y != c.y) << capture->y;
+            EXPECT_NE(capture->x, IgnoreValue);
+            EXPECT_NE(capture->y, IgnoreValue);
         } else {
-            EXPECT_EQ(capture.x, c.x);
-            EXPECT_EQ(capture.y, c.y);
+            EXPECT_EQ(capture->x, c.x);
+            EXPECT_EQ(capture->y, c.y);
         }
         if (c.flags == 0 && !c.platformPlaces) {
             const RECT r = WindowRect(FindWindowRecord(1)->handle);
@@ -245,20 +225,28 @@ TEST_F(MainWindowTest, CenterOnParentWithoutParentCentresNothing) {
     }
 }
 
-TEST_F(MainWindowTest, OpenInactiveDoesNotActivateAndNoControlContainerKeepsTheContainer) {
+TEST_F(MainWindowTest, OpenInactiveLeavesTheActiveWindowActive) {
     const HWND first = OpenMainWindow(0, 10, 10, 300, 200, L"first", 0);
     ASSERT_NE(first, nullptr);
     ASSERT_EQ(GetActiveWindow(), first);
-    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | OpenInactive | NoControlContainer);
+    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | OpenInactive);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(IsWindowVisible(second));
     EXPECT_EQ(GetActiveWindow(), first);
-    ASSERT_FALSE(Hooks().containers.empty());
-    EXPECT_EQ(Hooks().containers.back(), first);
-    EXPECT_EQ(StyleOf(second) & 0x0000000F, 0u) << "toolkit bits never reach the platform";
 }
 
-TEST_F(MainWindowTest, NumbersWithoutWindowGiveZeroAndCloseDoesNothing) {
+TEST_F(MainWindowTest, NoControlContainerKeepsTheContainer) {
+    const HWND first = OpenMainWindow(0, 10, 10, 300, 200, L"first", 0);
+    ASSERT_NE(first, nullptr);
+    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | NoControlContainer);
+    ASSERT_NE(second, nullptr);
+    ASSERT_FALSE(Hooks().containers.empty());
+    EXPECT_EQ(Hooks().containers.back(), first);
+    EXPECT_EQ(StyleOf(second) & (CenterOnScreen | CenterOnParent | ToolWindow | NoControlContainer), 0u)
+        << "toolkit bits never reach the platform";
+}
+
+TEST_F(MainWindowTest, NumbersWithoutWindowAreHarmless) {
     EXPECT_EQ(WindowInnerWidth(5), 0);
     EXPECT_EQ(WindowInnerHeight(5), 0);
     EXPECT_EQ(WindowInnerWidth(-1), 0);
@@ -268,10 +256,10 @@ TEST_F(MainWindowTest, NumbersWithoutWindowGiveZeroAndCloseDoesNothing) {
     EXPECT_EQ(AddShortcut(5, 13, 0), nullptr);
 }
 
-TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
+TEST_F(MainWindowTest, ReopeningANumberReplacesTheOldWindow) {
     const HWND old = OpenMainWindow(0, 10, 10, 300, 200, L"old", 0);
     ASSERT_NE(old, nullptr);
-    (void)TakeEvents(20);
+    (void)TakePending();
     RaiseEvent(MenuEvent, 5, 0, 0, 0);
     RaiseEvent(MenuEvent, 6, 1, 0, 0);  // another window's event stays
     const HWND fresh = OpenMainWindow(0, 20, 20, 250, 150, L"new", 0);
@@ -279,7 +267,7 @@ TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
     EXPECT_FALSE(IsWindow(old));
     EXPECT_EQ(WindowInnerWidth(0), 250);
     EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(fresh, L"KX_WindowID")), 1);
-    const std::vector<Event> events = TakeEvents();
+    const std::vector<Event> events = QueuedEvents();
     EXPECT_TRUE(Contains(events, MenuEvent));
     for (const Event& e : events) EXPECT_NE(e, (Event{MenuEvent, 5, 0, 0}));
     // The new window works as the old one did.
@@ -287,48 +275,36 @@ TEST_F(MainWindowTest, ReopeningANumberDestroysTheOldWindowAndItsEvents) {
     EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{CloseEvent, 0, 0, 0}}));
 }
 
-TEST_F(MainWindowTest, DestroyedWindowLeavesNoEventsAndFreesItsNumber) {
+TEST_F(MainWindowTest, DestroyedWindowLeavesNothingBehind) {
     for (bool direct : {false, true}) {
         SCOPED_TRACE(direct ? "DestroyWindow" : "CloseNumberedWindow");
         const HWND window = OpenMainWindow(4, 10, 10, 300, 200, L"gone", 0);
         ASSERT_NE(window, nullptr);
-        (void)TakeEvents(20);
+        (void)TakePending();
         RaiseEvent(RepaintEvent, 0, 4, 0, 0);
         RaiseEvent(MenuEvent, 1, 3, 0, 0);
         RaiseEvent(SizeEvent, 0, 4, 0, 0);
+        Hooks().destroyed.clear();
         if (direct) {
             DestroyWindow(window);  // the clean-up at WM_NCDESTROY does the work
         } else {
             CloseNumberedWindow(4);
         }
         EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(Hooks().destroyed, std::vector<HWND>{window}) << "the controls' library is told once";
         EXPECT_EQ(WindowInnerWidth(4), 0);
         EXPECT_EQ(AddShortcut(4, 13, 0), nullptr);
         for (const Event& e : QueuedEvents()) EXPECT_NE(e.window, 4) << e;
     }
 }
 
-// Refuses the creation of every window on this thread while it lives.
-class RefuseCreation {
-public:
-    RefuseCreation() { hook_ = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId()); }
-    ~RefuseCreation() { UnhookWindowsHookEx(hook_); }
-
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_CREATEWND) return 1;
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    HHOOK hook_;
-};
-
-TEST_F(MainWindowTest, FailedCreationReturnsNullAndLeavesTheNumberFree) {
+TEST_F(MainWindowTest, FailedCreationLeavesTheNumberFree) {
     const HWND old = OpenMainWindow(6, 10, 10, 200, 100, L"old", 0);
     ASSERT_NE(old, nullptr);
-    (void)TakeEvents(20);
+    (void)TakePending();
     HWND window = nullptr;
     {
-        RefuseCreation refuse;
+        const WindowLifeRecorder refuse([](HWND) { return false; });
         window = OpenMainWindow(6, 10, 10, 200, 100, L"refused", 0);
     }
     EXPECT_EQ(window, nullptr);
@@ -361,10 +337,10 @@ TEST_F(MainWindowTest, EndWindowLibraryDestroysEveryWindow) {
     EXPECT_NE(OpenMainWindow(0, 30, 30, 200, 100, L"zero", 0), nullptr);
 }
 
-TEST_F(MainWindowTest, CloseRequestRaisesOneCloseEventAndKeepsTheWindow) {
+TEST_F(MainWindowTest, CloseRequestOnlyRaisesOneCloseEvent) {
     const HWND window = OpenMainWindow(3, 10, 10, 300, 200, L"close", 0);
     ASSERT_NE(window, nullptr);
-    (void)TakeEvents(20);
+    (void)TakePending();
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(IsWindow(window));
@@ -379,7 +355,7 @@ TEST_F(MainWindowTest, CloseRequestRaisesOneCloseEventAndKeepsTheWindow) {
 TEST_F(MainWindowTest, MessageTableRaisesTheRightEvents) {
     const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"table", 0);
     ASSERT_NE(window, nullptr);
-    (void)TakeEvents(20);
+    (void)TakePending();
     struct Case {
         UINT message;
         WPARAM wParam;
@@ -418,7 +394,7 @@ protected:
         ASSERT_NE(window, nullptr);
         edit = MakeEdit(window, 0, 55);
         ASSERT_NE(edit, nullptr);
-        (void)TakeEvents(20);
+        (void)TakePending();
     }
     HWND window = nullptr;
     HWND edit = nullptr;
@@ -488,14 +464,14 @@ TEST_F(ControlMessageTest, ControlMessagesAreOfferedToTheControlHookFirst) {
     EXPECT_TRUE(hooks.offers.empty());
 }
 
-TEST_F(MainWindowTest, WithoutHooksControlMessagesAreNotHandledAndNoContainerIsSet) {
+TEST_F(MainWindowTest, WithoutHooksNothingReachesTheControlsLibrary) {
     SetWindowHooks(WindowHooks{});
     HookLog& hooks = Hooks();
     hooks.offers.clear();
     hooks.containers.clear();
     const HWND window = OpenMainWindow(2, 10, 10, 300, 200, L"bare", 0);
     const HWND edit = window ? MakeEdit(window, 0, 56) : nullptr;
-    (void)TakeEvents(20);
+    (void)TakePending();
     if (window && edit) {
         EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(56, EN_CHANGE), reinterpret_cast<LPARAM>(edit)), 0);
         EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{ControlEvent, 56, 2, EN_CHANGE}}));
@@ -522,10 +498,10 @@ TEST_F(MainWindowTest, SysColorChangeReachesEveryDescendant) {
     EXPECT_EQ(innerLog.Count(WM_SYSCOLORCHANGE), 1u);
 }
 
-TEST_F(MainWindowTest, ResizesMovesAndStateChangesRaiseEvents) {
+TEST_F(MainWindowTest, GeometryChangesRaiseEvents) {
     const HWND window = OpenMainWindow(1, 10, 10, 300, 200, L"sizes", WS_OVERLAPPEDWINDOW);
     ASSERT_NE(window, nullptr);
-    (void)TakeEvents(20);
+    (void)TakePending();
 
     SetWindowPos(window, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RaiseEvent(MenuEvent, 1, 1, 0, 0);
@@ -540,27 +516,30 @@ TEST_F(MainWindowTest, ResizesMovesAndStateChangesRaiseEvents) {
     SetWindowPos(window, nullptr, 33, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(QueuedEvents(), (std::vector<Event>{{MoveEvent, 1, 1, 0}}));
 
+    const auto sizedAfter = [](int64_t code) {
+        return [code](const std::vector<Event>& e) { return Contains(e, code) && Contains(e, SizeEvent); };
+    };
     ShowWindow(window, SW_MAXIMIZE);
-    std::vector<Event> events = TakeEvents();
+    std::vector<Event> events = TakeEventsUntil(sizedAfter(MaximizeEvent));
     EXPECT_EQ(Count(events, MaximizeEvent), 1u);
     EXPECT_TRUE(Contains(events, SizeEvent));
     EXPECT_FALSE(Contains(events, RestoreEvent));
 
     ShowWindow(window, SW_RESTORE);
-    events = TakeEvents();
+    events = TakeEventsUntil(sizedAfter(RestoreEvent));
     EXPECT_EQ(Count(events, RestoreEvent), 1u);
     EXPECT_TRUE(Contains(events, SizeEvent));
 
     ShowWindow(window, SW_MINIMIZE);
-    events = TakeEvents();
+    events = TakeEventsThrough(MinimizeEvent);
     EXPECT_EQ(Count(events, MinimizeEvent), 1u);
     ShowWindow(window, SW_RESTORE);
-    events = TakeEvents();
+    events = TakeEventsThrough(RestoreEvent);
     EXPECT_EQ(Count(events, RestoreEvent), 1u);
 
     // A restored window resized again raises no further RestoreEvent.
     SetWindowPos(window, nullptr, 0, 0, 380, 280, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    events = TakeEvents();
+    events = TakeEventsThrough(SizeEvent);
     EXPECT_FALSE(Contains(events, RestoreEvent));
     EXPECT_EQ(Count(events, SizeEvent), 1u);
 }
@@ -573,14 +552,14 @@ TEST_F(MainWindowTest, ReactivationReturnsTheFocusToTheControlThatHadIt) {
     ASSERT_TRUE(MakeForeground(window));
     SetFocus(second);
     ASSERT_EQ(GetFocus(), second);
-    (void)TakeEvents(20);
+    (void)TakePending();
 
     const HWND other = OpenMainWindow(1, 500, 10, 300, 200, L"other", 0);
     ASSERT_NE(other, nullptr);
     ASSERT_TRUE(MakeForeground(other));
     EXPECT_NE(GetFocus(), second);
     EXPECT_EQ(GetPropW(window, L"KX_Focus"), static_cast<HANDLE>(second));
-    std::vector<Event> events = TakeEvents();
+    std::vector<Event> events = TakeEventsThrough(DeactivateEvent);
     EXPECT_TRUE(Contains(events, DeactivateEvent));
     for (const Event& e : events) {
         if (e.code == DeactivateEvent) {
@@ -590,7 +569,7 @@ TEST_F(MainWindowTest, ReactivationReturnsTheFocusToTheControlThatHadIt) {
 
     ASSERT_TRUE(MakeForeground(window));
     EXPECT_EQ(GetFocus(), second);
-    events = TakeEvents();
+    events = TakeEventsThrough(ActivateEvent);
     EXPECT_TRUE(Contains(events, ActivateEvent));
     (void)first;
 }
@@ -602,7 +581,7 @@ TEST_F(MainWindowTest, ActivateMessageMovesTheFocusOnlyToTheStoredControl) {
     ASSERT_NE(window, nullptr);
     const HWND edit = MakeEdit(window, WS_TABSTOP, 1);
     ASSERT_TRUE(MakeForeground(window));
-    (void)TakeEvents(20);
+    (void)TakePending();
 
     SetFocus(nullptr);
     ASSERT_EQ(GetFocus(), nullptr);

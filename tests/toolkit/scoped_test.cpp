@@ -1,7 +1,5 @@
 // The owners in toolkit/scoped.h: the handle owner, the guard over both kinds
-// of lock, the scoped event suppression, and process-wide state.
-#include "toolkit/event_codes.h"
-#include "toolkit/event_queue.h"
+// of lock, and process-wide state.
 #include "toolkit/scoped.h"
 
 #include "support/waiting.h"
@@ -12,7 +10,6 @@
 #include <windows.h>
 
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -113,24 +110,6 @@ TEST(Guard, HoldsASlimLockExclusivelyForItsScope) {
     }
     ASSERT_TRUE(TryAcquireSRWLockExclusive(&lock));
     ReleaseSRWLockExclusive(&lock);
-}
-
-TEST(SuppressedEvents, DiscardsTheThreadsEventsForItsScopeOnly) {
-    while (WaitEvent(0) != 0) {
-    }
-    {
-        SuppressedEvents outer;
-        {
-            SuppressedEvents inner;
-            RaiseEvent(MenuEvent, 1, 0, 0, 0);
-        }
-        RaiseEvent(MenuEvent, 2, 0, 0, 0);  // still inside the outer scope
-        RaiseEvent(MenuEvent, 3, 0, 0, DeliverAlways);
-    }
-    RaiseEvent(MenuEvent, 4, 0, 0, 0);
-    std::vector<int64_t> taken;
-    while (WaitEvent(0) == MenuEvent) taken.push_back(EventMenuItem());
-    EXPECT_EQ(taken, (std::vector<int64_t>{3, 4}));
 }
 
 TEST(ProcessWide, IsOneObjectBuiltOnFirstUse) {

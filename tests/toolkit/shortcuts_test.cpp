@@ -13,36 +13,45 @@ using namespace toolkit_test;
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ToolkitEnvironment);
 
+// Modifier bits of AddShortcut's key.
+constexpr uint32_t ShiftKey = 0x10000;
+constexpr uint32_t ControlKey = 0x20000;
+// WM_CHANGEUISTATE requests for both cues, focus rectangles and underlines.
+constexpr WPARAM ShowCues = MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL);
+constexpr WPARAM HideCues = MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL);
+
 class ShortcutsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window_ = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", 0x1000001);
+        window_ = OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", OpenMaximized | CenterOnScreen);
         ASSERT_NE(window_, nullptr);
         ASSERT_TRUE(MakeForeground(window_));
-        (void)TakeEvents(30);
+        (void)TakePending();
     }
     void TearDown() override {
+        EXPECT_TRUE(KeysHandled());
         CloseNumberedWindow(0);
-        (void)TakeEvents(20);
+        (void)TakePending();
     }
 
     // Pumps until a MenuEvent is taken; returns every wait result up to it.
     static std::vector<int64_t> PumpToMenuEvent() { return ResultsUntil(MenuEvent); }
 
-    // Pumps until the key input has been handled and things are quiet.
-    static void PumpKeys() { (void)TakeEvents(60); }
-
     HWND window_ = nullptr;
 };
 
-TEST_F(ShortcutsTest, ReturnInAnEditFieldBecomesMenuItemZeroAndNeverReachesTheField) {
+// The keys of a field, and the commands its window gets, in the order they come.
+constexpr std::initializer_list<UINT> KeyMessages = {WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_COMMAND};
+
+TEST_F(ShortcutsTest, ReturnInAFieldReachesTheWindowAsMenuItemZero) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     ASSERT_NE(edit, nullptr);
     ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
     ASSERT_NE(AddShortcut(0, VK_ESCAPE, 1), nullptr);
     SetFocus(edit);
     ASSERT_EQ(GetFocus(), edit);
-    MessageRecorder log(edit);
+    MessageLog log;
+    MessageRecorder fieldLog(edit, &log), windowLog(window_, &log);
 
     PressKey(VK_RETURN);
     std::vector<int64_t> results = PumpToMenuEvent();
@@ -53,25 +62,33 @@ TEST_F(ShortcutsTest, ReturnInAnEditFieldBecomesMenuItemZeroAndNeverReachesTheFi
     EXPECT_EQ(results[results.size() - 2], WM_KEYDOWN);
     EXPECT_EQ(EventMenuItem(), 0);
     EXPECT_EQ(EventThread().currentEvent.window, 0);
-    PumpKeys();
-    EXPECT_EQ(log.Count(WM_KEYDOWN, VK_RETURN), 0u);
-    EXPECT_EQ(log.Count(WM_CHAR, '\r'), 0u);
-    EXPECT_EQ(log.Count(WM_KEYUP, VK_RETURN), 1u) << "the key-up is no shortcut and reaches the field";
+    ASSERT_TRUE(KeysHandled());
+    // The key-up is no shortcut, so the field sees it; nothing else of the key.
+    EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(0, 1)}, {edit, WM_KEYUP, VK_RETURN}}, KeyMessages),
+              "");
 
+    log.clear();
     PressKey(VK_ESCAPE);
     results = PumpToMenuEvent();
     ASSERT_FALSE(results.empty());
     EXPECT_EQ(results.back(), MenuEvent);
     EXPECT_EQ(EventMenuItem(), 1);
-    PumpKeys();
-    EXPECT_EQ(log.Count(WM_KEYDOWN, VK_ESCAPE), 0u);
-    EXPECT_EQ(log.Count(WM_CHAR, 27), 0u);
+    ASSERT_TRUE(KeysHandled());
+    EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(1, 1)}, {edit, WM_KEYUP, VK_ESCAPE}}, KeyMessages),
+              "");
+}
 
-    // Ordinary keys still reach the field.
+TEST_F(ShortcutsTest, OrdinaryKeysReachTheField) {
+    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
+    ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
+    SetFocus(edit);
+    MessageLog log;
+    MessageRecorder fieldLog(edit, &log);
     PressKey('A');
-    PumpKeys();
-    EXPECT_EQ(log.Count(WM_KEYDOWN, 'A'), 1u);
-    EXPECT_EQ(log.Count(WM_CHAR, 'a'), 1u);
+    ASSERT_TRUE(KeysHandled());
+    EXPECT_EQ(SequenceMismatch(log, {{edit, WM_KEYDOWN, 'A'}, {edit, WM_CHAR, 'a'}, {edit, WM_KEYUP, 'A'}},
+                               {WM_KEYDOWN, WM_CHAR, WM_KEYUP}),
+              "");
 }
 
 TEST_F(ShortcutsTest, SameKeyAndModifiersReplaceTheItem) {
@@ -90,8 +107,8 @@ TEST_F(ShortcutsTest, SameKeyAndModifiersReplaceTheItem) {
 TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     SetFocus(edit);
-    ASSERT_NE(AddShortcut(0, 'K' | 0x20000, 9), nullptr);             // Control+K
-    ASSERT_NE(AddShortcut(0, VK_RETURN | 0x10000, 11), nullptr);      // Shift+Return
+    ASSERT_NE(AddShortcut(0, 'K' | ControlKey, 9), nullptr);
+    ASSERT_NE(AddShortcut(0, VK_RETURN | ShiftKey, 11), nullptr);
     const HACCEL table = AddShortcut(0, VK_RETURN, 10);               // Return
     ACCEL entries[8] = {};
     ASSERT_EQ(CopyAcceleratorTableW(table, entries, 8), 5);
@@ -111,7 +128,7 @@ TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
     EXPECT_EQ(EventMenuItem(), 10);
 
     PressKey('K');
-    PumpKeys();
+    ASSERT_TRUE(KeysHandled());
     EXPECT_EQ(log.Count(WM_CHAR, 'k'), 1u) << "K without Control is no shortcut";
 }
 
@@ -134,14 +151,14 @@ protected:
     // Presses the key and pumps until the focus settles.
     HWND Press(WORD key, std::initializer_list<WORD> modifiers = {}) {
         PressKey(key, modifiers);
-        PumpKeys();
+        EXPECT_TRUE(KeysHandled());
         return GetFocus();
     }
 
     HWND a_{}, plain_{}, b_{}, disabled_{}, hidden_{}, c_{};
 };
 
-TEST_F(FocusMovementTest, TabMovesForwardAndWrapsSkippingNonCandidates) {
+TEST_F(FocusMovementTest, TabMovesForwardToTheNextCandidate) {
     SetFocus(a_);
     MessageRecorder log(b_);
     EXPECT_EQ(Press(VK_TAB), b_);
@@ -151,7 +168,7 @@ TEST_F(FocusMovementTest, TabMovesForwardAndWrapsSkippingNonCandidates) {
     EXPECT_EQ(log.Count(WM_CHAR, '\t'), 0u);
 }
 
-TEST_F(FocusMovementTest, ShiftTabMovesBackwardAndWraps) {
+TEST_F(FocusMovementTest, ShiftTabMovesBackward) {
     SetFocus(b_);
     EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), a_);
     EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
@@ -198,38 +215,29 @@ TEST_F(FocusMovementTest, TabShortcutReplacingTheDefaultStopsFocusMovement) {
     ASSERT_FALSE(results.empty());
     EXPECT_EQ(results.back(), MenuEvent);
     EXPECT_EQ(EventMenuItem(), 20);
-    PumpKeys();
+    ASSERT_TRUE(KeysHandled());
     EXPECT_EQ(GetFocus(), a_);
     // Shift+Tab keeps its own entry.
     EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
 }
 
-// Answers WM_QUERYUISTATE with a chosen state and records the requests to
-// change it. (Wine keeps keyboard cues shown whatever a window asks, so the
-// state a window reports is set here rather than by the platform.)
-class CueRecorder {
-public:
-    explicit CueRecorder(HWND window) : window_(window) {
-        current_ = this;
-        previous_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-    }
-    ~CueRecorder() {
-        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
-        current_ = nullptr;
+// Records the requests to change a window's keyboard cues, answering
+// WM_QUERYUISTATE with `state`. (Wine keeps keyboard cues shown whatever a
+// window asks, so the state a window reports is set here rather than by the
+// platform.)
+struct CueRecorder {
+    explicit CueRecorder(HWND window)
+        : log(window, nullptr, [this](UINT m, WPARAM, LPARAM) {
+              return m == WM_QUERYUISTATE ? std::optional<LRESULT>(state) : std::nullopt;
+          }) {}
+    std::vector<WPARAM> Changes() const {
+        std::vector<WPARAM> changes;
+        for (const auto& m : log.messages)
+            if (m.message == WM_CHANGEUISTATE) changes.push_back(m.wParam);
+        return changes;
     }
     LRESULT state = 0;
-    std::vector<WPARAM> changes;
-
-private:
-    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_QUERYUISTATE) return current_->state;
-        if (m == WM_CHANGEUISTATE) current_->changes.push_back(wp);
-        return CallWindowProcW(current_->previous_, w, m, wp, lp);
-    }
-    static inline CueRecorder* current_ = nullptr;
-    HWND window_;
-    WNDPROC previous_ = nullptr;
+    MessageRecorder log;
 };
 
 TEST_F(ShortcutsTest, SetKeyboardCuesChangesOnlyWhatIsNotAlreadySo) {
@@ -240,19 +248,19 @@ TEST_F(ShortcutsTest, SetKeyboardCuesChangesOnlyWhatIsNotAlreadySo) {
         std::vector<WPARAM> changes;
     };
     const Case cases[] = {
-        {0, true, {}},  {1, true, {0x30002}}, {2, true, {0x30002}}, {3, true, {0x30002}},
-        {0, false, {0x30001}}, {1, false, {0x30001}}, {2, false, {0x30001}}, {3, false, {}},
+        {0, true, {}},  {1, true, {ShowCues}}, {2, true, {ShowCues}}, {3, true, {ShowCues}},
+        {0, false, {HideCues}}, {1, false, {HideCues}}, {2, false, {HideCues}}, {3, false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "state " << c.state << (c.show ? " show" : " hide"));
         cues.state = c.state;
-        cues.changes.clear();
+        cues.log.messages.clear();
         SetKeyboardCues(window_, c.show);
-        EXPECT_EQ(cues.changes, c.changes);
+        EXPECT_EQ(cues.Changes(), c.changes);
     }
 }
 
-TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesAndDeactivationHidesThem) {
+TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesUntilDeactivation) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
     SetFocus(edit);
@@ -260,17 +268,17 @@ TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesAndDeactivationHidesThem) {
     cues.state = UISF_HIDEFOCUS | UISF_HIDEACCEL;
     PressKey(VK_RETURN);
     ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
-    EXPECT_EQ(cues.changes, std::vector<WPARAM>{0x30002});
+    EXPECT_EQ(cues.Changes(), std::vector<WPARAM>{ShowCues});
 
     cues.state = 0;
-    cues.changes.clear();
+    cues.log.messages.clear();
     const HWND other = OpenMainWindow(1, 500, 10, 300, 200, L"other", 0);
     ASSERT_TRUE(MakeForeground(other));
-    EXPECT_EQ(cues.changes, std::vector<WPARAM>{0x30001});
+    EXPECT_EQ(cues.Changes(), std::vector<WPARAM>{HideCues});
     CloseNumberedWindow(1);
 }
 
-TEST_F(ShortcutsTest, AltF4IsACloseRequestThatKeepsTheWindow) {
+TEST_F(ShortcutsTest, AltF4IsOnlyACloseRequest) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     SetFocus(edit);
     PressKey(VK_F4, {VK_MENU});
@@ -278,7 +286,7 @@ TEST_F(ShortcutsTest, AltF4IsACloseRequestThatKeepsTheWindow) {
     ASSERT_FALSE(results.empty());
     EXPECT_EQ(results.back(), CloseEvent);
     EXPECT_EQ(EventMenuItem(), 0) << "the object of CloseEvent is the window number";
-    PumpKeys();
+    ASSERT_TRUE(KeysHandled());
     EXPECT_TRUE(IsWindow(window_));
     EXPECT_TRUE(IsWindowVisible(window_));
 }

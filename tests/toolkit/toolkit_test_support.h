@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the toolkit's tests: library start-up, a stand-in for the
-// controls library behind the window hooks, pumping the real event wait with
-// a deadline, reading the events taken and real key input. Message recording
+// controls library behind the window hooks, pumping the real event wait
+// until what a test checks has come, and real key input. Message recording
 // is the test-support library's.
 
 #include "toolkit/event_codes.h"
@@ -22,7 +22,9 @@
 
 namespace toolkit_test {
 
+using support::MessageLog;
 using support::MessageRecorder;
+using support::SequenceMismatch;
 
 // What the toolkit handed to the window hooks, and the reply the control
 // hook gives (NotHandled unless a test sets another).
@@ -37,6 +39,7 @@ struct HookLog {
     std::vector<Offer> offers;
     LRESULT reply = toolkit::NotHandled;
     std::vector<HWND> containers;  // every window made the container, in order
+    std::vector<HWND> destroyed;   // every window reported destroyed, in order
 };
 
 inline HookLog& Hooks() {
@@ -56,9 +59,12 @@ inline HWND RecordContainer(HWND window) noexcept {
     return previous;
 }
 
+inline void RecordDestroyed(HWND window) noexcept { Hooks().destroyed.push_back(window); }
+
 inline const toolkit::WindowHooks RecordingHooks{
     .forwardToControl = RecordOffer,
     .setControlContainer = RecordContainer,
+    .windowDestroyed = RecordDestroyed,
 };
 
 // The libraries in the program's start-up order (events, then windows) and
@@ -79,9 +85,9 @@ public:
 
 struct Event {
     int64_t code;
-    int64_t object;
-    int64_t window;
-    int64_t data;
+    int64_t object = 0;
+    int64_t window = 0;
+    int64_t data = 0;
     bool operator==(const Event&) const = default;
 };
 
@@ -106,32 +112,12 @@ inline std::vector<int64_t> ResultsUntil(int64_t code) {
     return results;
 }
 
-// The events taken while pumping until nothing has happened for `quietMs`
-// (bounded by `deadlineMs`); the messages handled on the way are dropped.
-inline std::vector<Event> TakeEvents(DWORD quietMs = 100, DWORD deadlineMs = 3000) {
-    std::vector<Event> events;
-    const ULONGLONG start = GetTickCount64();
-    ULONGLONG lastActivity = start;
-    while (GetTickCount64() - lastActivity < quietMs && GetTickCount64() - start < deadlineMs) {
-        const int64_t result = toolkit::WaitEvent(5);
-        if (result == 0) continue;
-        lastActivity = GetTickCount64();
-        if (IsEventCode(result)) events.push_back(LastTaken(result));
-    }
-    return events;
-}
-
 // Only the events already queued, without handling any message.
 inline std::vector<Event> QueuedEvents() {
     std::vector<Event> events;
     // A wait takes a queued event before any message, so no message is
     // handled while the queue is not empty.
-    for (;;) {
-        toolkit::EventThreadState& state = toolkit::EventThread();
-        if (!state.queue.head) break;
-        const int64_t result = toolkit::WaitEvent(0);
-        events.push_back(LastTaken(result));
-    }
+    while (toolkit::EventThread().queue.head) events.push_back(LastTaken(toolkit::WaitEvent(0)));
     return events;
 }
 
@@ -148,14 +134,59 @@ inline size_t Count(const std::vector<Event>& events, int64_t code) {
     return n;
 }
 
-// Real key input through the system's input queue.
+// The events taken through the real wait until `enough` holds for them
+// (bounded by the patience), followed by those already queued then: a check
+// that something did not happen sees everything raised so far.
+inline std::vector<Event> TakeEventsUntil(const std::function<bool(const std::vector<Event>&)>& enough) {
+    std::vector<Event> events;
+    (void)support::PumpUntil([&] { return enough(events); }, support::Patience, [&] {
+        if (const int64_t result = toolkit::WaitEvent(10); IsEventCode(result)) events.push_back(LastTaken(result));
+    });
+    for (const Event& e : QueuedEvents()) events.push_back(e);
+    return events;
+}
+
+inline std::vector<Event> TakeEventsThrough(int64_t code) {
+    return TakeEventsUntil([code](const std::vector<Event>& events) { return Contains(events, code); });
+}
+
+// Handles the messages already pending and takes the events already queued,
+// waiting for nothing more: a test starts from what is there. Bounded: a
+// stream of messages must not hang the test.
+inline std::vector<Event> TakePending() {
+    std::vector<Event> events;
+    for (int n = 0; n < 10000; ++n) {
+        const int64_t result = toolkit::WaitEvent(0);
+        if (result == 0) break;
+        if (IsEventCode(result)) events.push_back(LastTaken(result));
+    }
+    return events;
+}
+
+// Real key input through the system's input queue, and a way to know it has
+// been handled: a hook on this thread's message retrieval counts the key-ups
+// taken off the queue. A key-up is dispatched by the wait that took it, and
+// input comes off the queue in order (the characters and shortcuts a key-down
+// makes come before the next input), so once the last key-up sent has been
+// taken, every key sent before it has been handled.
+inline size_t g_keyUpsSent = 0;
+inline size_t g_keyUpsTaken = 0;
+
+inline LRESULT CALLBACK CountKeyUps(int code, WPARAM removed, LPARAM lParam) {
+    const UINT message = reinterpret_cast<const MSG*>(lParam)->message;
+    if (code == HC_ACTION && removed == PM_REMOVE && (message == WM_KEYUP || message == WM_SYSKEYUP)) ++g_keyUpsTaken;
+    return CallNextHookEx(nullptr, code, removed, lParam);
+}
+
 inline void SendKey(WORD key, bool up) {
+    static const HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, CountKeyUps, nullptr, GetCurrentThreadId());
+    (void)hook;  // kept for the life of the test program
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
     input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof(input));
+    if (SendInput(1, &input, sizeof(input)) == 1 && up) ++g_keyUpsSent;
 }
 
 // Presses and releases `key` with the modifiers held around it.
@@ -166,13 +197,24 @@ inline void PressKey(WORD key, std::initializer_list<WORD> modifiers = {}) {
     for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) SendKey(*it, true);
 }
 
+// Pumps the real wait until every key pressed so far has been handled
+// (bounded by the patience); events taken on the way are dropped. After a
+// failure the count starts afresh, so one lost key fails one wait.
+[[nodiscard]] inline bool KeysHandled() {
+    const bool handled = support::PumpUntil([] { return g_keyUpsTaken >= g_keyUpsSent; }, support::Patience,
+                                            [] { (void)toolkit::WaitEvent(10); });
+    g_keyUpsTaken = g_keyUpsSent;
+    return handled;
+}
+
 // Brings a window to the front and waits until it is the active window of
 // this thread and has the focus it is meant to have.
 inline bool MakeForeground(HWND window) {
     SetForegroundWindow(window);
     return support::PumpUntil([window] { return GetForegroundWindow() == window && GetActiveWindow() == window; },
                               support::Patience, [window] {
-                                  (void)toolkit::WaitEvent(5);
+                                  // Plain dispatch: the events raised stay queued for the test.
+                                  support::DispatchMessages();
                                   SetForegroundWindow(window);
                               });
 }

@@ -7,6 +7,7 @@
 
 #include "tests/tools/standin_launch.h"
 
+#include "support/files.h"
 #include "support/text.h"
 #include "support/waiting.h"
 
@@ -70,7 +71,7 @@ private:
     bool made_ = false;
 };
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using support::FileExists;
 
 LaunchOptions WithFakeRelay(const std::wstring& mode) {
     LaunchOptions options;
@@ -176,12 +177,7 @@ TEST(WslStandIn, InputFromFileEndsAtItsEnd) {
     const std::wstring path = scratch.Path() + L"\\input.bin";
     const std::string data = BinaryPattern(100000);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    {
-        toolkit::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        ASSERT_TRUE(WriteFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
-    }
+    ASSERT_TRUE(support::WriteFileBytes(path, data));
     RunResult r;
     {
         toolkit::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr));
