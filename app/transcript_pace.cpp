@@ -18,11 +18,11 @@ double NowMs() noexcept {
 void TranscriptPace::Configure(const Settings& settings) noexcept { settings_ = settings; }
 
 size_t TranscriptPace::PartChars() const noexcept {
-    // An append as long as a paint, when paints are dear: both walk the
-    // control's lines, so the window answers within about one paint either
-    // way, and the walk an append makes before it adds anything is a small
-    // share of the append.
-    const double ms = std::max(settings_.partMs, paintMs_);
+    // Every append costs the control a pass over all it holds before it adds
+    // anything, so appends are as long as the window can afford: when paints
+    // are dear, a little longer than one paint (both walk the control's
+    // lines), so the window answers within about a paint either way.
+    const double ms = std::max(settings_.partMs, paintMs_ * 1.25);
     const double chars = charsPerMs_ * ms;
     if (chars >= static_cast<double>(settings_.maxPartChars)) return settings_.maxPartChars;
     return std::min(settings_.maxPartChars, std::max(settings_.minPartChars, static_cast<size_t>(chars)));

@@ -22,8 +22,8 @@ namespace app {
 class TranscriptPace {
 public:
     struct Settings {
-        double partMs = 100;          // the shortest time an append aims at
-        double paintShare = 0.15;     // the most of a flood's time its paints take
+        double partMs = 200;          // the shortest time an append aims at
+        double paintShare = 0.05;     // the most of a flood's time its paints take
         double showWithinMs = 1000;   // how long shown text may lag while paints are cheap
         unsigned quietMs = 30;        // no new text for this long: the flood has ended
         size_t minPartChars = 4096;   // no smaller appends, however slow they get
@@ -55,7 +55,7 @@ private:
     [[nodiscard]] double PaintGapMs() const noexcept;
 
     Settings settings_;
-    double charsPerMs_ = 256;      // measured by the last appends
+    double charsPerMs_ = 1000;     // measured by the last appends
     double paintMs_ = 0;           // what the last paint of ours took
     double lastPaintAt_ = -1e12;   // when it ended
     double appendStartedAt_ = 0;
