@@ -55,7 +55,7 @@ private:
     [[nodiscard]] double PaintGapMs() const noexcept;
 
     Settings settings_;
-    double charsPerMs_ = 1000;     // measured by the last appends
+    double charsPerMs_ = 250;      // measured by the last appends
     double paintMs_ = 0;           // what the last paint of ours took
     double lastPaintAt_ = -1e12;   // when it ended
     double appendStartedAt_ = 0;

@@ -69,17 +69,19 @@ protected:
         pace.paintShare = 1e-6;
         feed_.ConfigurePace(pace);
     }
-    // Hands `lines` lines of `width` characters from this thread, one piece
-    // each; returns what they add up to and the last ticket.
-    std::pair<std::wstring, uint64_t> HandLines(int lines, size_t width) {
-        std::wstring text;
-        uint64_t last = 0;
+    struct Handed {
+        std::wstring text;  // what the pieces add up to
+        uint64_t last;      // the ticket of the last one
+    };
+    // Hands `lines` lines of `width` characters from this thread, one piece each.
+    Handed HandLines(int lines, size_t width) {
+        Handed handed{L"", 0};
         for (int i = 0; i < lines; ++i) {
             const std::wstring piece = L"\r\nline " + std::to_wstring(i) + std::wstring(width, L'x');
-            text += piece;
-            last = feed_.Hand(piece);
+            handed.text += piece;
+            handed.last = feed_.Hand(piece);
         }
-        return {text, last};
+        return handed;
     }
     [[nodiscard]] int FirstCharacterX() const {
         return static_cast<short>(LOWORD(SendMessageW(edit_, EM_POSFROMCHAR, 0, 0)));
@@ -136,10 +138,10 @@ TEST_F(TranscriptFeed, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp) {
 TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     SmallPartsAndHeldPaints(500);
     const PaintedLengths paints(edit_);
-    const auto [text, last] = HandLines(2000, 0);
-    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(last); }));
-    EXPECT_TRUE(WindowText(edit_) == text);
-    const int length = static_cast<int>(text.size());
+    const Handed flood = HandLines(2000, 0);
+    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(flood.last); }));
+    EXPECT_TRUE(WindowText(edit_) == flood.text);
+    const int length = static_cast<int>(flood.text.size());
     ASSERT_TRUE(PumpUntil([&] { return !paints.lengths.empty() && paints.lengths.back() == length; }));
     const LRESULT end = SendMessageW(edit_, EM_POSFROMCHAR, static_cast<WPARAM>(length - 1), 0);
     RECT client{};
@@ -171,9 +173,9 @@ TEST_F(TranscriptFeed, AReadersPlaceIsKeptAcrossPartsAndPaintPauses) {
     ASSERT_TRUE(GetCaretPos(&caretBefore));
 
     const PaintedLengths paints(edit_);
-    const auto [flood, last] = HandLines(1000, 30);
-    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(last); }));
-    const int length = static_cast<int>(before.size() + flood.size());
+    const Handed flood = HandLines(1000, 30);
+    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(flood.last); }));
+    const int length = static_cast<int>(before.size() + flood.text.size());
     ASSERT_TRUE(PumpUntil([&] { return !paints.lengths.empty() && paints.lengths.back() == length; }));
 
     DWORD start = 0, end = 0;
@@ -186,7 +188,7 @@ TEST_F(TranscriptFeed, AReadersPlaceIsKeptAcrossPartsAndPaintPauses) {
     ASSERT_TRUE(GetCaretPos(&caret));
     EXPECT_EQ(caret.x, caretBefore.x);
     EXPECT_EQ(caret.y, caretBefore.y);
-    EXPECT_TRUE(WindowText(edit_) == before + flood);
+    EXPECT_TRUE(WindowText(edit_) == before + flood.text);
 }
 
 // A pump waiting for its text goes on once the main thread has shown it.
