@@ -7,6 +7,10 @@ namespace app {
 namespace {
 
 constexpr UINT WakeMessage = WM_APP + 1;
+// The wake window's timers: the next turn of a flood, when input or a paint
+// waits (a posted wake-up would come before them); and the end of a flood.
+constexpr UINT_PTR ContinueTimer = 1;
+constexpr UINT_PTR QuietTimer = 2;
 constexpr wchar_t WakeClass[] = L"WslConsoleTranscriptFeed";
 // How often a waiting pump asks again for a wake-up that could not be posted.
 constexpr DWORD RetryWakeMs = 50;
@@ -93,8 +97,20 @@ size_t TranscriptFeed::UnshownChars() noexcept {
     return pending_.size() + (batch_.size() - batchAt_);
 }
 
+void TranscriptFeed::ContinueLocked() noexcept {
+    // Main thread. A posted message comes before input and paint messages,
+    // so a flood that always had a wake-up posted would hold back the
+    // user's keys and every other window's paint until it ended; when any
+    // of them waits, the next turn comes by a timer, after them.
+    if (wakePending_ || !wakeWindow_) return;
+    if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0)
+        wakePending_ = SetTimer(wakeWindow_, ContinueTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    RequestWakeLocked();
+}
+
 void TranscriptFeed::Deliver() noexcept {
     HWND transcript = nullptr;
+    HWND wake = nullptr;
     size_t from = 0;
     size_t end = 0;
     {
@@ -111,11 +127,22 @@ void TranscriptFeed::Deliver() noexcept {
         }
         if (batch_.empty()) return;
         transcript = transcript_;
+        wake = wakeWindow_;
         from = batchAt_;
-        end = PartEnd(batch_, from, MaxAppendChars);
+        end = PartEnd(batch_, from, pace_.PartChars());
     }
+    if (pace_.PaintDue()) {
+        // The paint held back takes this turn, the next part the next one:
+        // the window answers between them.
+        pace_.PaintNow(transcript);
+        toolkit::Guard guard(lock_);
+        if (!closed_) ContinueLocked();
+        return;
+    }
+    pace_.BeforeAppend(transcript);
     // batch_ changes only on this thread, so it is read without the lock.
     AppendToTranscript(transcript, std::wstring_view(batch_).substr(from, end - from));
+    bool more = false;
     {
         toolkit::Guard guard(lock_);
         if (closed_) return;
@@ -124,22 +151,47 @@ void TranscriptFeed::Deliver() noexcept {
             shown_ = batchMarks_.front().ticket;
             batchMarks_.pop_front();
         }
-        if (batchAt_ < batch_.size() || !pending_.empty()) {
-            RequestWakeLocked();
-        } else if (batch_.capacity() > MaxAppendChars) {
+        more = batchAt_ < batch_.size() || !pending_.empty();
+        if (!more && batch_.capacity() > pace_.Current().minPartChars) {
             batch_ = std::wstring();  // a flood's buffer is not kept for the quiet after it
             batchAt_ = 0;
         }
     }
     WakeAllConditionVariable(&shownChanged_);
+    // Text may be on its way still (a pump waits at its bound until this
+    // part is shown): the flood counts as over once none came for a while.
+    if (pace_.AfterAppend(transcript, end - from, more) && wake) {
+        (void)SetTimer(wake, QuietTimer, pace_.Current().quietMs, nullptr);  // failed: Poll has no window to paint either
+    }
+    // Once the append's own paint is held back, so that only others' paints
+    // and input decide how the next turn comes.
+    toolkit::Guard guard(lock_);
+    if (more && !closed_) ContinueLocked();
+}
+
+void TranscriptFeed::Quiet() noexcept {
+    HWND transcript = nullptr;
+    {
+        toolkit::Guard guard(lock_);
+        // Text came meanwhile: its turn follows, and the flood goes on.
+        if (closed_ || !pending_.empty() || batchAt_ < batch_.size()) return;
+        transcript = transcript_;
+    }
+    pace_.Quiet(transcript);
 }
 
 void TranscriptFeed::Poll() noexcept {
+    bool deliver = false;
     {
         toolkit::Guard guard(lock_);
-        if (wakeWindow_ || !transcript_ || (pending_.empty() && batchAt_ == batch_.size())) return;
+        if (wakeWindow_ || !transcript_) return;
+        deliver = !pending_.empty() || batchAt_ < batch_.size();
     }
-    Deliver();
+    if (deliver) {
+        Deliver();
+    } else if (pace_.QuietDue()) {
+        Quiet();
+    }
 }
 
 void TranscriptFeed::Close() noexcept {
@@ -161,8 +213,15 @@ void TranscriptFeed::Close() noexcept {
 }
 
 LRESULT CALLBACK TranscriptFeed::WakeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* feed = reinterpret_cast<TranscriptFeed*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WakeMessage) {
-        if (auto* feed = reinterpret_cast<TranscriptFeed*>(GetWindowLongPtrW(window, GWLP_USERDATA))) feed->Deliver();
+        if (feed) feed->Deliver();
+        return 0;
+    }
+    if (message == WM_TIMER && (wParam == ContinueTimer || wParam == QuietTimer)) {
+        KillTimer(window, wParam);
+        if (feed && wParam == ContinueTimer) feed->Deliver();
+        if (feed && wParam == QuietTimer) feed->Quiet();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -3,9 +3,11 @@
 // A pump appends its text to one buffer under a short lock and, when no
 // wake-up is pending, posts one message to a hidden window of the main
 // thread; the main thread appends what is pending to the transcript in as
-// few replaces as it can. A pump never waits on a window message, so a busy
-// main thread cannot deadlock it, and a burst of lines costs one message,
-// not thousands.
+// few replaces as it can, at the pace TranscriptPace sets. A pump never
+// waits on a window message, so a busy main thread cannot deadlock it, and
+// a burst of lines costs one message, not thousands.
+
+#include "app/transcript_pace.h"
 
 #include <windows.h>
 
@@ -19,11 +21,6 @@ namespace app {
 
 class TranscriptFeed {
 public:
-    // The most one replace appends. A larger batch is appended in parts, and
-    // the main thread answers its other messages between them, so a flood
-    // never holds the window for long.
-    static constexpr size_t MaxAppendChars = size_t{1} << 18;
-
     TranscriptFeed() noexcept;
     TranscriptFeed(const TranscriptFeed&) = delete;
     TranscriptFeed& operator=(const TranscriptFeed&) = delete;
@@ -45,12 +42,17 @@ public:
     bool WaitShown(uint64_t ticket) noexcept;
     // Any thread: characters handed over and not yet in the transcript.
     size_t UnshownChars() noexcept;
-    // Main thread: appends pending text now, at most MaxAppendChars; asks
-    // for another wake-up when more is left.
+    // Main thread: appends one part of the pending text now, or paints the
+    // transcript when a paint held back is due; asks for another turn when
+    // more is left. The main thread answers its other messages between
+    // turns, so a flood never holds the window for long.
     void Deliver() noexcept;
-    // Main thread, on every pass of its loop: delivers when there is no wake
-    // window to do it.
+    // Main thread, on every pass of its loop: delivers, and paints once the
+    // flood is quiet, when there is no wake window to do it.
     void Poll() noexcept;
+    // Main thread: how appends and paints are paced (tests make parts small
+    // and paints rare).
+    void ConfigurePace(const TranscriptPace::Settings& settings) noexcept { pace_.Configure(settings); }
     // Main thread, at shutdown: nothing more reaches the transcript and every
     // waiting pump is released. Safe to call twice.
     void Close() noexcept;
@@ -63,6 +65,8 @@ private:
 
     static LRESULT CALLBACK WakeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void RequestWakeLocked() noexcept;
+    void ContinueLocked() noexcept;
+    void Quiet() noexcept;
 
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE shownChanged_ = CONDITION_VARIABLE_INIT;
@@ -78,6 +82,7 @@ private:
     bool noTranscript_ = false;
     HWND wakeWindow_ = nullptr;
     HWND transcript_ = nullptr;
+    TranscriptPace pace_;  // main thread only
 };
 
 }  // namespace app

@@ -32,12 +32,9 @@ int SidewaysShift(HWND edit, int16_t x) noexcept {
     return static_cast<int16_t>(static_cast<uint16_t>(FirstCharacterX(edit) - x));
 }
 
-ReadingPlace PlaceOf(HWND edit) noexcept {
-    DWORD start = 0;
-    DWORD end = 0;
-    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    ReadingPlace place{start, end, SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0),
-                       FirstCharacterX(edit)};
+// `start` and `end` are the selection as EM_GETSEL gives it.
+ReadingPlace PlaceOf(HWND edit, DWORD start, DWORD end) noexcept {
+    ReadingPlace place{start, end, SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), FirstCharacterX(edit)};
     if (start != end) {
         // EM_GETSEL gives the ends in order. Dropping the selection leaves
         // the caret where it is, which tells which end it was.
@@ -92,20 +89,24 @@ void PrepareTranscript(HWND edit) noexcept {
 void AppendToTranscript(HWND edit, std::wstring_view text) noexcept {
     if (!edit || text.empty()) return;
     const std::wstring piece(text);  // EM_REPLACESEL wants a terminated text
+    // Under Wine the control walks its list of lines for most messages that
+    // name a place in the text, so each append asks only what it needs: the
+    // length (kept by the control), the selection (kept as two numbers), and
+    // the replace itself.
     const LRESULT length = GetWindowTextLengthW(edit);
     DWORD selStart = 0;
     DWORD selEnd = 0;
     SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    const bool atEnd = static_cast<LRESULT>(selStart) == length && static_cast<LRESULT>(selEnd) == length;
     // The focus inside the console's window counts, also while another
     // program is in front: the user comes back to where they were reading.
-    const bool reading = toolkit::FocusInside(GetAncestor(edit, GA_ROOT)) == edit &&
-                         !(static_cast<LRESULT>(selStart) == length && static_cast<LRESULT>(selEnd) == length);
+    const bool reading = !atEnd && toolkit::FocusInside(GetAncestor(edit, GA_ROOT)) == edit;
 
     // The change notifications of our own append are no user events.
     const toolkit::SuppressedEvents suppressed;
     if (reading) {
         SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
-        const ReadingPlace place = PlaceOf(edit);
+        const ReadingPlace place = PlaceOf(edit, selStart, selEnd);
         SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
         SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
         // An anchor after the caret keeps the selection's direction.
@@ -116,9 +117,13 @@ void AppendToTranscript(HWND edit, std::wstring_view text) noexcept {
         SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(edit, nullptr, TRUE);
     } else {
-        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+        // The caret is at the end already after every append of ours; a
+        // selection elsewhere in an unfocused transcript is dropped.
+        if (!atEnd) SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+        // The replace scrolls the caret into view itself (the control has
+        // ES_AUTOVSCROLL and ES_AUTOHSCROLL); an EM_SCROLLCARET after it
+        // would walk the lines again for nothing.
         SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
-        SendMessageW(edit, EM_SCROLLCARET, 0, 0);
     }
 }
 

@@ -1,13 +1,15 @@
 // The console's output at scale, on the WSL stand-in with real bash, against
 // the floor: a bare edit control of the transcript's style that takes the
 // same text in one replace, measured in the same run. For each burst it
-// prints the time from Return until the last line is shown, the floor, the
-// console's peak working set and the slowest answer of its window to a
-// message during the burst; then the latency from Return to the answer's
-// line with many lines shown. Prints figures, asserts nothing; it fails only
-// when a burst does not arrive whole (scripts/bench).
+// prints the time from Return until the last line is shown, the floor (the
+// replace, the paint that follows it, and one more paint of the full
+// control), the console's peak working set and the slowest answer of its
+// window to a message during the burst; then the latency from Return to the
+// answer's line with many lines shown, beside its floor: one line appended
+// to a bare control holding as many lines. Prints figures, asserts nothing;
+// it fails only when a burst does not arrive whole (scripts/bench).
 //
-// console_bench.exe [--runs N] [--stdout N,N] [--stderr N,N] [--file UNIXPATH] [--latency N]
+// console_bench.exe [--runs N] [--stdout N,N] [--stderr N,N] [--file UNIXPATH] [--latency N,N]
 
 #include "tests/e2e/console_driver.h"
 
@@ -99,24 +101,60 @@ HFONT MessageFont() {
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
-// One replace of the whole text into a fresh edit control like the transcript.
-double Floor(const std::wstring& text, const ControlBox& box) {
-    HWND top = CreateWindowExW(0, L"STATIC", L"floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1600, 900, nullptr,
+// A fresh edit control like the transcript, in a window of the console's size.
+class BareTranscript {
+public:
+    explicit BareTranscript(const ControlBox& box) {
+        top_ = CreateWindowExW(0, L"STATIC", L"floor", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1600, 900, nullptr,
                                nullptr, nullptr, nullptr);
-    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", TranscriptStyle, box.x, box.y, box.width, box.height,
-                                top, nullptr, nullptr, nullptr);
-    static HFONT font = MessageFont();
-    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
-    support::DispatchMessages(0);
-    const double start = Now();
-    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    const double took = Now() - start;
-    const int got = GetWindowTextLengthW(edit);
-    DestroyWindow(top);
-    support::DispatchMessages(0);
+        edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", TranscriptStyle, box.x, box.y, box.width, box.height,
+                                top_, nullptr, nullptr, nullptr);
+        static HFONT font = MessageFont();
+        SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
+        support::DispatchMessages(0);
+    }
+    BareTranscript(const BareTranscript&) = delete;
+    BareTranscript& operator=(const BareTranscript&) = delete;
+    ~BareTranscript() {
+        DestroyWindow(top_);
+        support::DispatchMessages(0);
+    }
+    [[nodiscard]] HWND Edit() const { return edit_; }
+    // Seconds one replace of `text` at the end takes.
+    double Append(const std::wstring& text) const {
+        const double start = Now();
+        SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+        return Now() - start;
+    }
+    // Seconds the control takes to paint what is invalid; with `all`, all of it.
+    double Paint(bool all) const {
+        if (all) InvalidateRect(edit_, nullptr, TRUE);
+        const double start = Now();
+        UpdateWindow(edit_);
+        return Now() - start;
+    }
+
+private:
+    HWND top_ = nullptr;
+    HWND edit_ = nullptr;
+};
+
+struct FloorRun {
+    double insert = 0;   // the whole text in one replace
+    double paint = 0;    // the paint that replace asks for
+    double repaint = 0;  // one more paint of the whole control
+};
+
+FloorRun Floor(const std::wstring& text, const ControlBox& box) {
+    BareTranscript bare(box);
+    FloorRun run;
+    run.insert = bare.Append(text);
+    run.paint = bare.Paint(false);
+    run.repaint = bare.Paint(true);
+    const int got = GetWindowTextLengthW(bare.Edit());
     if (static_cast<size_t>(got) != text.size()) std::printf("  floor: the control took %d of %zu characters\n", got, text.size());
-    return took;
+    return run;
 }
 
 struct ConsoleRun {
@@ -209,10 +247,10 @@ ConsoleRun RunBurst(const Burst& burst, ControlBox* box) {
 }
 
 // Return to the answer's line, with `lines` lines already shown.
-std::vector<double> Latency(int lines, int count) {
+std::vector<double> Latency(int lines, int count, ControlBox* box) {
     std::vector<double> ms;
     ConsoleSession console;
-    if (!StartReady(console, nullptr)) return ms;
+    if (!StartReady(console, box)) return ms;
     const Burst fill = SeqBurst(lines, false);
     const size_t filled = console.TextLength(console.Transcript()) + fill.shown.size();
     console.PasteIntoField(fill.command);
@@ -245,14 +283,28 @@ std::vector<double> Latency(int lines, int count) {
     return ms;
 }
 
+// The floor of the latency: one line appended to a bare control that holds
+// `lines` lines, painted between the probes as the console's is.
+std::vector<double> LatencyFloor(int lines, int count, const ControlBox& box) {
+    BareTranscript bare(box);
+    (void)bare.Append(SeqBurst(lines, false).shown);
+    (void)bare.Paint(false);
+    std::vector<double> ms;
+    for (int i = 0; i < count; ++i) {
+        ms.push_back(bare.Append(L"\r\nmark" + std::to_wstring(i) + L"\n") * 1000);
+        (void)bare.Paint(false);
+    }
+    return ms;
+}
+
 }  // namespace
 
 int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     int runs = 1;
-    int latencyLines = 100000;
-    std::vector<int> stdoutLines = {10000, 100000}, stderrLines = {10000, 100000};
+    std::vector<int> stdoutLines = {10000, 100000, 1000000}, stderrLines = {10000, 100000};
+    std::vector<int> latencyLines = {1000, 100000, 1000000};
     std::string file;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring name = argv[i], value = argv[i + 1];
@@ -260,7 +312,7 @@ int main() {
         else if (name == L"--stdout") stdoutLines = Numbers(value);
         else if (name == L"--stderr") stderrLines = Numbers(value);
         else if (name == L"--file") file = Utf8(value);
-        else if (name == L"--latency") latencyLines = _wtoi(value.c_str());
+        else if (name == L"--latency") latencyLines = Numbers(value);
     }
 
     std::vector<Burst> bursts;
@@ -268,12 +320,15 @@ int main() {
     if (!file.empty()) bursts.push_back(FileBurst(file));
     for (int n : stderrLines) bursts.push_back(SeqBurst(n, true));
 
-    std::printf("%-36s %10s %10s %7s %9s %14s\n", "burst (median of runs)", "console", "floor", "ratio", "peak WS",
-                "slowest answer");
+    // floor: the replace alone; paint: the paint after it; repaint: one more
+    // paint of the full control. The ratios: console / floor and console /
+    // (floor + paint); the slowest answer also as a share of the repaint.
+    std::printf("%-36s %9s %9s %9s %6s %7s %9s %8s %9s %6s\n", "burst (median of runs)", "console", "floor", "paint",
+                "ratio", "ratio+p", "repaint", "peak WS", "slowest", "/rep");
     bool allOk = true;
     std::vector<double> medians;
     for (const Burst& burst : bursts) {
-        std::vector<double> seconds, floors, peaks, answers;
+        std::vector<double> seconds, inserts, paints, repaints, peaks, answers;
         bool burstOk = true;
         for (int r = 0; r < runs; ++r) {
             ControlBox box{0, 0, 799, 780};
@@ -282,7 +337,10 @@ int main() {
             seconds.push_back(run.seconds);
             peaks.push_back(run.peakMb);
             answers.push_back(run.slowestAnswerMs);
-            floors.push_back(Floor(burst.shown, box));
+            const FloorRun floor = Floor(burst.shown, box);
+            inserts.push_back(floor.insert);
+            paints.push_back(floor.paint);
+            repaints.push_back(floor.repaint);
         }
         allOk = allOk && burstOk;
         // A burst that failed has no figures worth a row of zeros.
@@ -291,10 +349,12 @@ int main() {
             medians.push_back(-1);
             continue;
         }
-        const double s = Median(seconds), f = Median(floors);
+        const double s = Median(seconds), f = Median(inserts), p = Median(paints), rp = Median(repaints);
+        const double slowest = *std::max_element(answers.begin(), answers.end());
         medians.push_back(s);
-        std::printf("%-36ls %8.2f s %8.2f s %7.2f %6.1f MB %11.0f ms\n", burst.label.c_str(), s, f, f > 0 ? s / f : 0,
-                    Median(peaks), *std::max_element(answers.begin(), answers.end()));
+        std::printf("%-36ls %7.2f s %7.2f s %7.2f s %6.2f %7.2f %6.0f ms %5.0f MB %6.0f ms %6.2f\n", burst.label.c_str(), s,
+                    f, p, f > 0 ? s / f : 0, f + p > 0 ? s / (f + p) : 0, rp * 1000, Median(peaks), slowest,
+                    rp > 0 ? slowest / (rp * 1000) : 0);
         std::fflush(stdout);
     }
     // The ratios the targets speak of, where this run has both figures.
@@ -310,16 +370,27 @@ int main() {
     const double out100 = timeOf(L"stdout seq 100000"), err100 = timeOf(L"stderr seq 100000");
     if (out100 > 0 && err100 > 0) std::printf("stderr 100000 / stdout 100000: %.2f\n", err100 / out100);
 
-    if (latencyLines > 0) {
-        const std::vector<double> ms = Latency(latencyLines, 20);
-        if (ms.empty()) {
-            std::printf("latency: the answers did not arrive\n");
-            allOk = false;
-        } else {
-            std::printf("latency from Return to the answer's line with %d lines shown: median %.1f ms, min %.1f, max %.1f (%zu runs)\n",
-                        latencyLines, Median(ms), *std::min_element(ms.begin(), ms.end()),
-                        *std::max_element(ms.begin(), ms.end()), ms.size());
+    constexpr int Probes = 20;
+    bool latencyHeader = false;
+    for (int lines : latencyLines) {
+        if (lines <= 0) continue;
+        if (!latencyHeader) {
+            std::printf("latency from Return to the answer's line (median of %d; floor: one line appended to a bare "
+                        "control holding as many lines)\n%12s %10s %10s %10s %10s\n",
+                        Probes, "lines shown", "console", "min", "max", "floor");
+            latencyHeader = true;
         }
+        ControlBox box{0, 0, 799, 780};
+        const std::vector<double> ms = Latency(lines, Probes, &box);
+        if (ms.empty()) {
+            std::printf("%12d the answers did not arrive\n", lines);
+            allOk = false;
+            continue;
+        }
+        const std::vector<double> floor = LatencyFloor(lines, Probes, box);
+        std::printf("%12d %7.1f ms %7.1f ms %7.1f ms %7.1f ms\n", lines, Median(ms),
+                    *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()), Median(floor));
+        std::fflush(stdout);
     }
     return allOk ? 0 : 1;
 }

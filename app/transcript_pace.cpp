@@ -1,0 +1,88 @@
+#include "app/transcript_pace.h"
+
+#include <algorithm>
+
+namespace app {
+namespace {
+
+double NowMs() noexcept {
+    LARGE_INTEGER count{};
+    LARGE_INTEGER frequency{};
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+void TranscriptPace::Configure(const Settings& settings) noexcept { settings_ = settings; }
+
+size_t TranscriptPace::PartChars() const noexcept {
+    // Every append costs the control a pass over all it holds before it adds
+    // anything, so appends are as long as the window can afford: when paints
+    // are dear, a little longer than one paint (both walk the control's
+    // lines), so the window answers within about a paint either way.
+    const double ms = std::max(settings_.partMs, paintMs_ * 1.25);
+    const double chars = charsPerMs_ * ms;
+    if (chars >= static_cast<double>(settings_.maxPartChars)) return settings_.maxPartChars;
+    return std::min(settings_.maxPartChars, std::max(settings_.minPartChars, static_cast<size_t>(chars)));
+}
+
+void TranscriptPace::BeforeAppend(HWND edit) noexcept {
+    // A paint pending before our append is someone else's (the window was
+    // uncovered, the reader scrolled): it is never held back.
+    othersPaint_ = GetUpdateRect(edit, nullptr, FALSE) != FALSE;
+    appendStartedAt_ = NowMs();
+}
+
+bool TranscriptPace::AfterAppend(HWND edit, size_t chars, bool more) noexcept {
+    const double now = NowMs();
+    appendEndedAt_ = now;
+    // Only a full part tells the rate: a small one is mostly the walk to
+    // the end of the text.
+    if (chars >= PartChars() / 2) {
+        const double rate = static_cast<double>(chars) / std::max(now - appendStartedAt_, 0.01);
+        // Smoothed, and never more than four times up or down at once: one
+        // append slowed by something else does not make the next one tiny.
+        charsPerMs_ = (charsPerMs_ + std::clamp(rate, charsPerMs_ / 4, charsPerMs_ * 4)) / 2;
+    }
+    if (!more && now - lastPaintAt_ >= PaintGapMs()) {
+        // The end of the text, and a paint is due anyway: the control paints
+        // as it always does, as soon as nothing else waits.
+        if (paintOwed_) InvalidateRect(edit, nullptr, TRUE);
+        paintOwed_ = false;
+        lastPaintAt_ = now;
+        return false;
+    }
+    if (!othersPaint_) ValidateRect(edit, nullptr);
+    paintOwed_ = true;
+    return !more;
+}
+
+double TranscriptPace::PaintGapMs() const noexcept {
+    // Paints take at most their share of the time; while they are cheap,
+    // the shown text lags no more than showWithinMs behind.
+    const double share = std::clamp(settings_.paintShare, 1e-6, 1.0);
+    return std::max(paintMs_ * (1 - share) / share, settings_.showWithinMs - paintMs_);
+}
+
+bool TranscriptPace::PaintDue() const noexcept { return paintOwed_ && NowMs() - lastPaintAt_ >= PaintGapMs(); }
+
+void TranscriptPace::PaintNow(HWND edit) noexcept {
+    InvalidateRect(edit, nullptr, TRUE);
+    const double start = NowMs();
+    UpdateWindow(edit);
+    lastPaintAt_ = NowMs();
+    paintMs_ = lastPaintAt_ - start;
+    paintOwed_ = false;
+}
+
+bool TranscriptPace::QuietDue() const noexcept {
+    return paintOwed_ && NowMs() - appendEndedAt_ >= settings_.quietMs;
+}
+
+void TranscriptPace::Quiet(HWND edit) noexcept {
+    if (paintOwed_) PaintNow(edit);
+}
+
+}  // namespace app

@@ -1,0 +1,67 @@
+#pragma once
+// The pace at which a flood of output reaches the transcript: how much one
+// append takes, and when the control paints. Main thread only.
+//
+// Under Wine the edit control keeps its lines in a list and walks it for
+// every append and for every line it paints, so both cost more the more the
+// transcript holds; a paint of a million lines takes seconds. An append is
+// sized by the time appends take now, not by a count of characters, so the
+// window answers between them at every size. The control would otherwise be
+// painted after every append, or (while the feed's wake-ups keep coming
+// before paint messages) not at all until the flood ends; here it paints at
+// a measured rate: at least once a second while paints are cheap, never
+// more than a small share of the time when they are dear, in a turn of its
+// own, and once more as soon as the flood goes quiet.
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace app {
+
+class TranscriptPace {
+public:
+    struct Settings {
+        double partMs = 200;          // the shortest time an append aims at
+        double paintShare = 0.05;     // the most of a flood's time its paints take
+        double showWithinMs = 1000;   // how long shown text may lag while paints are cheap
+        unsigned quietMs = 30;        // no new text for this long: the flood has ended
+        size_t minPartChars = 4096;   // no smaller appends, however slow they get
+        size_t maxPartChars = size_t{1} << 24;
+    };
+
+    // Tests take small parts and long pauses between paints.
+    void Configure(const Settings& settings) noexcept;
+    [[nodiscard]] const Settings& Current() const noexcept { return settings_; }
+
+    // How many characters the next append should take.
+    [[nodiscard]] size_t PartChars() const noexcept;
+    // Around an append of `chars` characters to `edit`; `more` says whether
+    // text is still waiting. The append's paint is held back, unless this is
+    // the end of the text and a paint is due anyway. Returns whether a paint
+    // is owed that waits for the flood to go quiet.
+    void BeforeAppend(HWND edit) noexcept;
+    [[nodiscard]] bool AfterAppend(HWND edit, size_t chars, bool more) noexcept;
+    // Whether the paint held back is due now, in a turn of its own.
+    [[nodiscard]] bool PaintDue() const noexcept;
+    // Paints the whole control now and measures the paint.
+    void PaintNow(HWND edit) noexcept;
+    // Whether no text has come for quietMs while a paint is held back.
+    [[nodiscard]] bool QuietDue() const noexcept;
+    // The flood has gone quiet: the held-back paint comes at once.
+    void Quiet(HWND edit) noexcept;
+
+private:
+    [[nodiscard]] double PaintGapMs() const noexcept;
+
+    Settings settings_;
+    double charsPerMs_ = 250;      // measured by the last appends
+    double paintMs_ = 0;           // what the last paint of ours took
+    double lastPaintAt_ = -1e12;   // when it ended
+    double appendStartedAt_ = 0;
+    double appendEndedAt_ = 0;
+    bool othersPaint_ = false;     // the control had a paint pending before our append
+    bool paintOwed_ = false;       // an append's paint is being held back
+};
+
+}  // namespace app
