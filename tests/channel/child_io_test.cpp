@@ -59,7 +59,6 @@ using ReadChildOutputTest = ChildIoTest;
 using ReadChildErrorLineTest = ChildIoTest;
 using WriteChildTextTest = ChildIoTest;
 
-
 }  // namespace
 
 TEST(ChildIo, NullChildIsNeverRunningAndNothingHappens) {

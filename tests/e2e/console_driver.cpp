@@ -1,6 +1,7 @@
 #include "tests/e2e/console_driver.h"
 
 #include "support/files.h"
+#include "support/window_life_recorder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,12 +59,6 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, 
 
 namespace {
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
 bool SendInputs(std::vector<INPUT>& inputs) {
     // Wine takes any count at once, but modest batches keep each call short.
     for (size_t at = 0; at < inputs.size(); at += 64) {
@@ -110,39 +105,6 @@ bool SameFileContents(const std::wstring& a, const std::wstring& b) {
     const std::string x = support::ReadFileBytes(a);
     return !x.empty() && x == support::ReadFileBytes(b);
 }
-
-// ---- TestFolder ----
-
-TestFolder::TestFolder() {
-    static LONG counter = 0;
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    wchar_t name[96];
-    swprintf(name, 96, L"wslc-e2e-%lu-%ld-%llu", GetCurrentProcessId(), InterlockedIncrement(&counter),
-             GetTickCount64());
-    path_ = std::wstring(temp) + name;
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TestFolder::~TestFolder() {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(File(found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    (void)RemoveDirectoryW(path_.c_str());  // a shell still ending may hold a file; the temp folder is fine
-}
-
-std::wstring TestFolder::File(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
-
-bool TestFolder::Write(std::wstring_view name, std::string_view bytes) const {
-    return support::WriteFileBytes(File(name), bytes);
-}
-
-std::string TestFolder::Read(std::wstring_view name) const { return support::ReadFileBytes(File(name)); }
 
 // ---- BeepTrace ----
 
@@ -270,7 +232,7 @@ HWND ConsoleSession::CommandField() const {
     HWND box = CommandBox();
     if (!box) return nullptr;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (EqualNoCase(ClassOf(child), L"Edit")) return child;
+        if (EqualNoCase(support::ClassNameOf(child), L"Edit")) return child;
     return nullptr;
 }
 

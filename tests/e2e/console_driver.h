@@ -4,6 +4,7 @@
 // transcript, the history and the command field through window messages,
 // waits for its end, and reads the beeps it made from Wine's relay trace.
 
+#include "support/files.h"
 #include "support/text.h"
 #include "support/waiting.h"
 
@@ -47,24 +48,7 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, 
 // environment names another in WSLC_CONSOLE_EXE.
 std::wstring ConsoleExePath();
 
-// A folder of its own for one test (script, logs, signal files), removed
-// with everything in it when the object goes.
-class TestFolder {
-public:
-    TestFolder();
-    ~TestFolder();
-    TestFolder(const TestFolder&) = delete;
-    TestFolder& operator=(const TestFolder&) = delete;
-
-    const std::wstring& Path() const { return path_; }
-    std::wstring File(std::wstring_view name) const;
-    bool Write(std::wstring_view name, std::string_view bytes) const;
-    // The whole file; "" when it does not exist.
-    std::string Read(std::wstring_view name) const;
-
-private:
-    std::wstring path_;
-};
+using support::TestFolder;
 
 struct BeepCall {
     DWORD threadId;

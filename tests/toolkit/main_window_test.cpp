@@ -32,11 +32,6 @@ protected:
         (void)TakePending();
     }
 
-    static std::wstring ClassOf(HWND window) {
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        return name;
-    }
     static DWORD StyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)); }
     static RECT WindowRect(HWND window) {
         RECT r{};
@@ -72,7 +67,7 @@ TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
     EXPECT_GT(WindowInnerHeight(0), 500);
 
     EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropW(window, L"KX_WindowID")), 1);
-    EXPECT_EQ(ClassOf(window), L"WindowClass_0");
+    EXPECT_EQ(support::ClassNameOf(window), L"WindowClass_0");
     wchar_t title[16] = {};
     GetWindowTextW(window, title, 16);
     EXPECT_STREQ(title, L"test");

@@ -43,33 +43,12 @@ std::string BinaryPattern(size_t size) {
                                          << ", first difference at byte " << i;
 }
 
-// An empty directory of its own under the temporary folder, removed with
-// what the test left in it by name.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        wchar_t temp[MAX_PATH];
-        if (GetTempPathW(MAX_PATH, temp) == 0) return;
-        path_ = std::wstring(temp) + L"standin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(GetTickCount64());
-        made_ = CreateDirectoryW(path_.c_str(), nullptr) != 0;
-    }
-    ~ScratchDirectory() {
-        if (made_) RemoveDirectoryW(path_.c_str());
-    }
-    bool Made() const { return made_; }
-    const std::wstring& Path() const { return path_; }
-    // Options that start the stand-in in this directory.
-    LaunchOptions LaunchHere() const {
-        LaunchOptions options;
-        options.directory = path_;
-        return options;
-    }
-
-private:
-    std::wstring path_;
-    bool made_ = false;
-};
+// Options that start the stand-in in `folder`.
+LaunchOptions LaunchIn(const support::TestFolder& folder) {
+    LaunchOptions options;
+    options.directory = folder.Path();
+    return options;
+}
 
 using support::FileExists;
 
@@ -148,13 +127,12 @@ TEST(WslStandIn, SimultaneousBurstsOnBothStreamsStayApart) {
 // loopback connection holds; were the way narrower, the command could not
 // finish unread and the test would go on, after the wait, as a plain burst.)
 TEST(WslStandIn, OutputQueuedBehindSlowReaderSurvivesCommandEnd) {
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.Made());
+    const support::TestFolder scratch;
     Launched child;
-    ASSERT_TRUE(StartStandIn(L"bash -c \"seq 1 600000; touch done; exit 4\"", scratch.LaunchHere(), child));
+    ASSERT_TRUE(StartStandIn(L"bash -c \"seq 1 600000; touch done; exit 4\"", LaunchIn(scratch), child));
     child.input.reset();
     Collector err(child.error.get());
-    const std::wstring done = scratch.Path() + L"\\done";
+    const std::wstring done = scratch.File(L"done");
     // Nothing to wait on but the file: the command runs on the Linux side.
     (void)support::WaitUntil([&] { return FileExists(done); }, support::Patience, 20);
     Collector out(child.output.get());
@@ -165,7 +143,6 @@ TEST(WslStandIn, OutputQueuedBehindSlowReaderSurvivesCommandEnd) {
     DWORD code = 0;
     GetExitCodeProcess(child.process.get(), &code);
     EXPECT_EQ(code, 4u) << err.Text();
-    DeleteFileW(done.c_str());
 }
 
 // Binary input comes back from cat unchanged, and closing wsl.exe's input
@@ -181,12 +158,11 @@ TEST(WslStandIn, InputReachesCommandAndItsEndEndsIt) {
 // A file as standard input ends where the file does (a read of zero bytes),
 // unlike a pipe, which ends when it breaks.
 TEST(WslStandIn, InputFromFileEndsAtItsEnd) {
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.Made());
-    const std::wstring path = scratch.Path() + L"\\input.bin";
+    const support::TestFolder scratch;
+    const std::wstring path = scratch.File(L"input.bin");
     const std::string data = BinaryPattern(100000);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    ASSERT_TRUE(support::WriteFileBytes(path, data));
+    ASSERT_TRUE(scratch.Write(L"input.bin", data));
     RunResult r;
     {
         toolkit::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr));
@@ -195,7 +171,6 @@ TEST(WslStandIn, InputFromFileEndsAtItsEnd) {
         options.input = file.get();
         r = RunStandIn(L"cat", {}, options, 20000);
     }
-    DeleteFileW(path.c_str());
     ASSERT_TRUE(r.finished) << "the end of the file did not end the command's input";
     EXPECT_TRUE(SameText(r.out, data));
     EXPECT_EQ(r.exitCode, 0u);
@@ -234,18 +209,10 @@ TEST(WslStandIn, InteractiveShellAnswersEachLineAtOnce) {
 }
 
 TEST(WslStandIn, CommandRunsInCallersDirectory) {
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.Made());
-    const std::wstring marker = scratch.Path() + L"\\marker.txt";
+    const support::TestFolder scratch;
     const std::string content = "here " + std::to_string(GetTickCount64());
-    {
-        toolkit::UniqueFile file(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        ASSERT_TRUE(WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
-    }
-    const RunResult r = RunStandIn(L"cat marker.txt", {}, scratch.LaunchHere());
-    DeleteFileW(marker.c_str());
+    ASSERT_TRUE(scratch.Write(L"marker.txt", content));
+    const RunResult r = RunStandIn(L"cat marker.txt", {}, LaunchIn(scratch));
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.out, content);
     EXPECT_EQ(r.exitCode, 0u);
@@ -254,20 +221,18 @@ TEST(WslStandIn, CommandRunsInCallersDirectory) {
 // When wsl.exe is killed nobody is left to read the command: the relay hangs
 // it up, as a closed terminal would, instead of leaving it running.
 TEST(WslStandIn, KilledStandInHangsUpTheCommand) {
-    ScratchDirectory scratch;
-    ASSERT_TRUE(scratch.Made());
+    const support::TestFolder scratch;
     Launched child;
     ASSERT_TRUE(StartStandIn(L"bash -c \"trap 'touch hung-up; exit' HUP; echo ready; while :; do sleep 0.1; done\"",
-                             scratch.LaunchHere(), child));
+                             LaunchIn(scratch), child));
     Collector out(child.output.get());
     Collector err(child.error.get());
     ASSERT_TRUE(out.WaitFor("ready\n", 20000)) << err.Text();
     ASSERT_TRUE(TerminateProcess(child.process.get(), 9));  // our own child, by its handle
-    const std::wstring mark = scratch.Path() + L"\\hung-up";
+    const std::wstring mark = scratch.File(L"hung-up");
     // Nothing to wait on but the file: the command runs on the Linux side.
     EXPECT_TRUE(support::WaitUntil([&] { return FileExists(mark); }, 2 * support::Patience, 20))
         << "the command was not hung up";
-    DeleteFileW(mark.c_str());
 }
 
 // A peer with the wrong token is closed without being told anything, and the
