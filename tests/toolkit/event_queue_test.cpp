@@ -53,12 +53,9 @@ TEST_F(RaiseEventTest, EventsComeBackInOrderWithTheirObject) {
               (std::vector<Event>{{MenuEvent, 7}, {CloseEvent, 0}, {MenuEvent, 1}}));
 }
 
-TEST_F(RaiseEventTest, EventEqualToTailMergesIntoIt) {
-    EXPECT_EQ(RaiseAndDrain({{RepaintEvent}, {RepaintEvent}}), (std::vector<Event>{{RepaintEvent, 0}}));
-}
-
-TEST_F(RaiseEventTest, EqualEventBehindAnotherIsQueuedAgain) {
-    EXPECT_EQ(RaiseAndDrain({{RepaintEvent}, {SizeEvent}, {RepaintEvent}}),
+// An equal event merges into the tail only; behind another it is queued again.
+TEST_F(RaiseEventTest, EventEqualToTheTailMergesIntoIt) {
+    EXPECT_EQ(RaiseAndDrain({{RepaintEvent}, {RepaintEvent}, {SizeEvent}, {RepaintEvent}}),
               (std::vector<Event>{{RepaintEvent, 0}, {SizeEvent, 0}, {RepaintEvent, 0}}));
 }
 
@@ -155,17 +152,14 @@ TEST_F(SuppressEventsTest, QueuesAndSuppressionBelongToTheirThread) {
     EXPECT_EQ(WaitEvent(0), 0);
 }
 
-TEST_F(WaitEventTest, TimeoutWithNothingReturnsZero) {
-    EXPECT_EQ(WaitEvent(0), 0);
-    EXPECT_EQ(WaitEvent(100), 0);
-}
-
 TEST_F(WaitEventTest, HandledMessageReturnsItsNumber) {
     ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_USER + 5, 0, 0));
     EXPECT_EQ(WaitEvent(0), WM_USER + 5);
     ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_KEYDOWN, 0, 0));
     EXPECT_EQ(WaitEvent(-1), 256);
+    // With nothing left, a wait ends with 0, at once or at its time-out.
     EXPECT_EQ(WaitEvent(0), 0);
+    EXPECT_EQ(WaitEvent(100), 0);
 }
 
 TEST_F(WaitEventTest, QueuedEventComesBeforeWaitingMessage) {

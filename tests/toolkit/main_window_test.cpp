@@ -75,16 +75,11 @@ TEST_F(MainWindowTest, SystemCallOpensMaximizedActiveWindowWithOnlyWsMaximize) {
     EXPECT_EQ(GetClassLongPtrW(window, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
     ASSERT_FALSE(Hooks().containers.empty());
     EXPECT_EQ(Hooks().containers.back(), window) << "the new window takes new controls";
-}
-
-TEST_F(MainWindowTest, OpeningRaisesOnlyActivation) {
-    ASSERT_NE(OpenMainWindow(0, IgnoreValue, IgnoreValue, IgnoreValue, IgnoreValue, L"test", SystemFlags), nullptr);
+    // Opening raises only activation.
     const std::vector<Event> events = TakeEventsThrough(ActivateEvent);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front(), (Event{ActivateEvent, 0, 0, 0}));
-    for (int64_t code : {SizeEvent, MoveEvent, MaximizeEvent, MinimizeEvent, RestoreEvent}) {
-        EXPECT_FALSE(Contains(events, code)) << code;
-    }
+    for (int64_t code : {SizeEvent, MoveEvent, MaximizeEvent, MinimizeEvent, RestoreEvent}) EXPECT_FALSE(Contains(events, code)) << code;
 }
 
 TEST_F(MainWindowTest, DefaultShortcutsAreTabAndShiftTab) {
