@@ -163,15 +163,6 @@ TEST(AbsentControl, OperationsOnUnusedNumbersDoNothing) {
     EXPECT_EQ(controls::GetControlText(1000000), L"");
 }
 
-TEST_F(FocusControl, FocusControlMinusOneRemovesFocus) {
-    HWND text = controls::CreateTextControl(11, 0, 0, 100, 20, L"", 0);
-    ASSERT_NE(text, nullptr);
-    controls::FocusControl(11);
-    EXPECT_EQ(GetFocus(), text);
-    controls::FocusControl(-1);
-    EXPECT_EQ(GetFocus(), nullptr);
-}
-
 TEST_F(FocusControl, FocusControlGivesEachKindTheFocus) {
     HWND label = controls::CreateLabelControl(12, 0, 0, 100, 20, L"label");
     HWND combo = controls::CreateComboControl(13, 0, 30, 100, 20, 0x42);
@@ -182,6 +173,12 @@ TEST_F(FocusControl, FocusControlGivesEachKindTheFocus) {
     controls::FocusControl(13);
     // The combo box passes the focus on to its edit field.
     EXPECT_TRUE(GetFocus() == combo || GetParent(GetFocus()) == combo);
+    HWND text = controls::CreateTextControl(11, 0, 60, 100, 20, L"", 0);
+    ASSERT_NE(text, nullptr);
+    controls::FocusControl(11);
+    EXPECT_EQ(GetFocus(), text);
+    controls::FocusControl(-1);
+    EXPECT_EQ(GetFocus(), nullptr) << "-1 removes the focus";
 }
 
 // Records what a control looks like right after ControlWindowProc has run its

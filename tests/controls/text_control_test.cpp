@@ -173,22 +173,6 @@ TEST_F(ColourReplyTest, TextColourAloneUsesKindsSystemBackground) {
     controls::FrontColor(*text) = -1;
 }
 
-TEST_F(ColourReplyTest, ParentWindowHandsColourMessagesToTheKind) {
-    // The whole road: the window procedure offers the message through the
-    // hook InitControls installed, and the kind's reply comes back.
-    controls::ControlRecord* text = controls::FindControl(Text);
-    controls::BackColor(*text) = RGB(1, 2, 3);
-    controls::BackBrush(*text) = reinterpret_cast<intptr_t>(brush_);
-    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)),
-              reinterpret_cast<LRESULT>(brush_));
-    EXPECT_EQ(GetBkColor(dc_), RGB(1, 2, 3));
-    controls::BackColor(*text) = -1;
-    controls::BackBrush(*text) = 0;  // the brush is the fixture's
-    // Default colours: the kind leaves it to the platform's default reply.
-    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)),
-              DefWindowProcW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)));
-}
-
 TEST_F(ColourReplyTest, BackColourRepliesRecordsBrush) {
     controls::ControlRecord* text = controls::FindControl(Text);
     controls::BackColor(*text) = RGB(1, 2, 3);
@@ -200,8 +184,17 @@ TEST_F(ColourReplyTest, BackColourRepliesRecordsBrush) {
     EXPECT_EQ(Forward(text_, WM_CTLCOLORSTATIC), toolkit::NotHandled);
     EnableWindow(text_, TRUE);
     EXPECT_EQ(Forward(text_, WM_CTLCOLORSTATIC), reinterpret_cast<LRESULT>(brush_));
+    // The whole road: the window procedure offers the message through the
+    // hook InitControls installed, and the kind's reply comes back.
+    const auto dc = reinterpret_cast<WPARAM>(dc_);
+    const auto control = reinterpret_cast<LPARAM>(text_);
+    SetBkColor(dc_, RGB(0, 0, 0));
+    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, dc, control), reinterpret_cast<LRESULT>(brush_));
+    EXPECT_EQ(GetBkColor(dc_), RGB(1, 2, 3));
     controls::BackColor(*text) = -1;
     controls::BackBrush(*text) = 0;  // the brush is the fixture's
+    // Default colours: the kind leaves it to the platform's default reply.
+    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, dc, control), DefWindowProcW(window_, WM_CTLCOLOREDIT, dc, control));
 }
 
 TEST_F(ColourReplyTest, DestroyingControlReleasesItsBackBrush) {
