@@ -5,6 +5,7 @@
 #include "toolkit_test_support.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -40,7 +41,7 @@ protected:
 // The keys of a field, and the commands its window gets, in the order they come.
 constexpr std::initializer_list<UINT> KeyMessages = {WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_COMMAND};
 
-TEST_F(ShortcutsTest, ReturnInAFieldReachesTheWindowAsMenuItemZero) {
+TEST_F(ShortcutsTest, ShortcutKeyInAFieldReachesTheWindowAsItsMenuItem) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     ASSERT_NE(edit, nullptr);
     ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
@@ -50,29 +51,22 @@ TEST_F(ShortcutsTest, ReturnInAFieldReachesTheWindowAsMenuItemZero) {
     MessageLog log;
     MessageRecorder fieldLog(edit, &log), windowLog(window_, &log);
 
-    PressKey(VK_RETURN);
-    std::vector<int64_t> results = ResultsUntil(MenuEvent);
-    ASSERT_FALSE(results.empty());
-    ASSERT_EQ(results.back(), MenuEvent);
-    // The wait that took the key-down returned 256; the very next one the event.
-    ASSERT_GE(results.size(), 2u);
-    EXPECT_EQ(results[results.size() - 2], WM_KEYDOWN);
-    EXPECT_EQ(EventMenuItem(), 0);
-    EXPECT_EQ(EventThread().currentEvent.window, 0);
-    ASSERT_TRUE(KeysHandled());
-    // The key-up is no shortcut, so the field sees it; nothing else of the key.
-    EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(0, 1)}, {edit, WM_KEYUP, VK_RETURN}}, KeyMessages),
-              "");
-
-    log.clear();
-    PressKey(VK_ESCAPE);
-    results = ResultsUntil(MenuEvent);
-    ASSERT_FALSE(results.empty());
-    EXPECT_EQ(results.back(), MenuEvent);
-    EXPECT_EQ(EventMenuItem(), 1);
-    ASSERT_TRUE(KeysHandled());
-    EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(1, 1)}, {edit, WM_KEYUP, VK_ESCAPE}}, KeyMessages),
-              "");
+    for (const auto [key, item] : {std::pair<WORD, WORD>{VK_RETURN, 0}, {VK_ESCAPE, 1}}) {
+        SCOPED_TRACE(key);
+        log.clear();
+        PressKey(key);
+        const std::vector<int64_t> results = ResultsUntil(MenuEvent);
+        ASSERT_GE(results.size(), 2u);
+        ASSERT_EQ(results.back(), MenuEvent);
+        // The wait that took the key-down returned 256; the very next one the event.
+        EXPECT_EQ(results[results.size() - 2], WM_KEYDOWN);
+        EXPECT_EQ(EventMenuItem(), item);
+        EXPECT_EQ(EventThread().currentEvent.window, 0);
+        ASSERT_TRUE(KeysHandled());
+        // The key-up is no shortcut, so the field sees it; nothing else of the key.
+        EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(item, 1)}, {edit, WM_KEYUP, key}}, KeyMessages),
+                  "");
+    }
 }
 
 TEST_F(ShortcutsTest, SameKeyAndModifiersReplaceTheItem) {
