@@ -90,15 +90,6 @@ TEST_F(ChildIsRunningTest, RunningUntilExitAndOutputReadEmpty) {
     EXPECT_EQ(ChildIsRunning(child), 0);
 }
 
-TEST_F(ChildIsRunningTest, EndedChildWithoutOutputPipeIsNotRunning) {
-    const ChildProcess* child = StartHelper(L"exit:0", channel::KeepChild | channel::PipeStdin);
-    ASSERT_NE(child, nullptr);
-    ASSERT_EQ(child->outputReadEnd, nullptr);
-    ASSERT_TRUE(WaitExit(child));
-    EXPECT_EQ(ChildIsRunning(child), 0);
-    EXPECT_EQ(ChildOutputPending(child), 0u);
-}
-
 TEST_F(ReadChildOutputTest, ReadChildOutputReturnsWhatItHasWhenThePipeBreaks) {
     const ChildProcess* child = StartHelper(L"out:616263 exit:0");
     ASSERT_NE(child, nullptr);

@@ -114,7 +114,9 @@ TEST_F(StartChildProcessTest, WaitForExitWithKeepChildReturnsTheEndedChild) {
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeProcess(child->processHandle, &code));
     EXPECT_EQ(code, 7u);
+    ASSERT_EQ(child->outputReadEnd, nullptr);
     EXPECT_EQ(channel::ChildIsRunning(child), 0);  // ended, and no output pipe
+    EXPECT_EQ(channel::ChildOutputPending(child), 0u);
 }
 
 TEST_F(StartChildProcessTest, FailedLaunchWithPipesReturnsZeroAndKeepsNoHandle) {

@@ -6,11 +6,11 @@
 //   count                   read standard input to its end, print the byte count to standard output
 //   sleep:MS                pause
 //   exit:N                  end with exit code N
-//   cmdline                 print the command line, as UTF-8, to standard output
 //   startup:FILE            write what the process was started with into FILE
 //   cwd:FILE                write the current directory into FILE
 // Anything else is ignored (so a file name handed over by the shell does no harm).
 
+#include "support/files.h"
 #include "support/text.h"
 
 #include <windows.h>
@@ -34,13 +34,6 @@ std::string FromHex(const std::wstring& hex) {
 void WriteAll(HANDLE h, const std::string& bytes) {
     DWORD written = 0;
     WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-void WriteToFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    WriteAll(file, bytes);
-    CloseHandle(file);
 }
 
 // Reads up to `limit` bytes (or to the end when limit is 0) from standard input.
@@ -114,14 +107,12 @@ int main() {
             Sleep(std::wcstoul(After(arg, 6).c_str(), nullptr, 10));
         } else if (starts(L"exit:")) {
             ExitProcess(std::wcstoul(After(arg, 5).c_str(), nullptr, 10));
-        } else if (arg == L"cmdline") {
-            WriteAll(out, support::Utf8(GetCommandLineW()));
         } else if (starts(L"startup:")) {
-            WriteToFile(After(arg, 8), StartupReport());
+            (void)support::WriteFileBytes(After(arg, 8), StartupReport());
         } else if (starts(L"cwd:")) {
             wchar_t dir[MAX_PATH] = {};
             GetCurrentDirectoryW(MAX_PATH, dir);
-            WriteToFile(After(arg, 4), support::Utf8(dir));
+            (void)support::WriteFileBytes(After(arg, 4), support::Utf8(dir));
         }
     }
     return 0;

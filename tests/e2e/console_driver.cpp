@@ -268,10 +268,8 @@ std::vector<std::wstring> ConsoleSession::History() const {
 }
 
 size_t ConsoleSession::TextLength(HWND window) const {
-    DWORD_PTR length = 0;
-    if (!window || !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &length))
-        return 0;
-    return length;
+    const LRESULT length = window ? Send(window, WM_GETTEXTLENGTH) : -1;
+    return length < 0 ? 0 : static_cast<size_t>(length);
 }
 
 LRESULT ConsoleSession::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -326,20 +324,17 @@ bool ConsoleSession::TypeText(std::wstring_view text) {
     return SendInputs(inputs);
 }
 
-bool ConsoleSession::PressKey(WORD virtualKey) {
-    if (!BringToFront()) return false;
-    const WORD scan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    std::vector<INPUT> inputs{KeyInput(virtualKey, scan, 0), KeyInput(virtualKey, scan, KEYEVENTF_KEYUP)};
-    return SendInputs(inputs);
-}
+bool ConsoleSession::PressKey(WORD virtualKey) { return PressKeyWith(0, virtualKey); }
 
 bool ConsoleSession::PressKeyWith(WORD modifier, WORD virtualKey) {
     if (!BringToFront()) return false;
     const WORD modScan = static_cast<WORD>(MapVirtualKeyW(modifier, MAPVK_VK_TO_VSC));
     const WORD scan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    std::vector<INPUT> inputs{KeyInput(modifier, modScan, 0), KeyInput(virtualKey, scan, 0),
-                              KeyInput(virtualKey, scan, KEYEVENTF_KEYUP),
-                              KeyInput(modifier, modScan, KEYEVENTF_KEYUP)};
+    std::vector<INPUT> inputs{KeyInput(virtualKey, scan, 0), KeyInput(virtualKey, scan, KEYEVENTF_KEYUP)};
+    if (modifier) {
+        inputs.insert(inputs.begin(), KeyInput(modifier, modScan, 0));
+        inputs.push_back(KeyInput(modifier, modScan, KEYEVENTF_KEYUP));
+    }
     return SendInputs(inputs);
 }
 
