@@ -48,11 +48,6 @@ using DropEventsTest = EventQueueTest;
 using SuppressEventsTest = EventQueueTest;
 using WaitEventTest = EventQueueTest;
 
-TEST_F(RaiseEventTest, EventsComeBackInOrderWithTheirObject) {
-    EXPECT_EQ(RaiseAndDrain({{MenuEvent, 7}, {CloseEvent}, {MenuEvent, 1}}),
-              (std::vector<Event>{{MenuEvent, 7}, {CloseEvent, 0}, {MenuEvent, 1}}));
-}
-
 // An equal event merges into the tail only; behind another it is queued again.
 TEST_F(RaiseEventTest, EventEqualToTheTailMergesIntoIt) {
     EXPECT_EQ(RaiseAndDrain({{RepaintEvent}, {RepaintEvent}, {SizeEvent}, {RepaintEvent}}),
