@@ -6,7 +6,6 @@
 
 namespace {
 
-// x, y, width, height of a place.
 std::vector<int32_t> Box(const app::ControlPlace& p) { return {p.x, p.y, p.width, p.height}; }
 
 TEST(ComputeLayout, FullHdClientArea) {

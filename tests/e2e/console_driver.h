@@ -133,11 +133,9 @@ public:
     // The control's rectangle in the client coordinates of the console window.
     ControlBox Box(HWND control) const;
 
-    // Waits until the transcript satisfies `condition`.
     bool WaitForTranscript(const std::function<bool(const std::wstring&)>& condition, DWORD timeoutMs) const;
     bool WaitForTranscriptToContain(std::wstring_view piece, DWORD timeoutMs) const;
 
-    // Which window of the console has the keyboard focus now.
     HWND FocusedWindow() const;
 
     // Real input, sent after making the console's window the foreground one.
@@ -171,7 +169,6 @@ private:
     BeepTrace trace_;
 };
 
-// Every visible top-level window of a process.
 std::vector<HWND> VisibleTopLevelWindows(DWORD processId);
 // A visible top-level window titled "test" whose child 0 exists, or null.
 HWND FindConsoleWindow();

@@ -26,12 +26,10 @@ struct Raised {
     uint32_t flags = 0;
 };
 
-// Raises the events in order on this thread.
 void Raise(std::initializer_list<Raised> events) {
     for (const Raised& e : events) RaiseEvent(e.code, e.object, e.window, e.data, e.flags);
 }
 
-// Raises the events, then takes back everything queued.
 std::vector<Event> RaiseAndDrain(std::initializer_list<Raised> events) {
     Raise(events);
     return TakePending();

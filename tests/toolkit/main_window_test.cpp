@@ -208,17 +208,9 @@ TEST_F(MainWindowTest, CentringFlagsPlaceTheOuterRectangle) {
     }
 }
 
-TEST_F(MainWindowTest, OpenInactiveLeavesTheActiveWindowActive) {
-    const HWND first = OpenMainWindow(0, 10, 10, 300, 200, L"first", 0);
-    ASSERT_NE(first, nullptr);
-    ASSERT_EQ(GetActiveWindow(), first);
-    const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | OpenInactive);
-    ASSERT_NE(second, nullptr);
-    EXPECT_TRUE(IsWindowVisible(second));
-    EXPECT_EQ(GetActiveWindow(), first);
-}
-
-TEST_F(MainWindowTest, NoControlContainerKeepsTheContainer) {
+// A later window can leave an earlier one the container of new controls
+// (NoControlContainer) or the active window (OpenInactive).
+TEST_F(MainWindowTest, LaterWindowsCanLeaveAnEarlierInCharge) {
     const HWND first = OpenMainWindow(0, 10, 10, 300, 200, L"first", 0);
     ASSERT_NE(first, nullptr);
     const HWND second = OpenMainWindow(1, 50, 50, 300, 200, L"second", WS_CAPTION | NoControlContainer);
@@ -227,6 +219,11 @@ TEST_F(MainWindowTest, NoControlContainerKeepsTheContainer) {
     EXPECT_EQ(Hooks().containers.back(), first);
     EXPECT_EQ(StyleOf(second) & (CenterOnScreen | CenterOnParent | ToolWindow | NoControlContainer), 0u)
         << "toolkit bits never reach the platform";
+    ASSERT_EQ(GetActiveWindow(), second);
+    const HWND inactive = OpenMainWindow(2, 90, 90, 300, 200, L"inactive", WS_CAPTION | OpenInactive);
+    ASSERT_NE(inactive, nullptr);
+    EXPECT_TRUE(IsWindowVisible(inactive));
+    EXPECT_EQ(GetActiveWindow(), second);
 }
 
 TEST_F(MainWindowTest, NumbersWithoutWindowAreHarmless) {
@@ -539,11 +536,7 @@ TEST_F(MainWindowTest, ReactivationReturnsTheFocusToTheControlThatHadIt) {
     EXPECT_EQ(GetPropW(window, L"KX_Focus"), static_cast<HANDLE>(second));
     std::vector<Event> events = TakeEventsThrough(DeactivateEvent);
     EXPECT_TRUE(Contains(events, DeactivateEvent));
-    for (const Event& e : events) {
-        if (e.code == DeactivateEvent) {
-            EXPECT_EQ(e.window, 0);
-        }
-    }
+    for (const Event& e : events) EXPECT_TRUE(e.code != DeactivateEvent || e.window == 0) << e;
 
     ASSERT_TRUE(MakeForeground(window));
     EXPECT_EQ(GetFocus(), second);

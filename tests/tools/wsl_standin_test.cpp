@@ -43,7 +43,6 @@ std::string BinaryPattern(size_t size) {
                                          << ", first difference at byte " << i;
 }
 
-// Options that start the stand-in in `folder`.
 LaunchOptions LaunchIn(const support::TestFolder& folder) {
     LaunchOptions options;
     options.directory = folder.Path();
