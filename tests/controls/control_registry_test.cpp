@@ -9,7 +9,6 @@
 #include "toolkit/event_codes.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/main_window.h"
-#include "toolkit/window_hooks.h"
 
 #include "support/waiting.h"
 #include "support/worker.h"
@@ -21,13 +20,6 @@ namespace {
 
 using controls::ControlSlotCount;
 using controls::FindControl;
-
-TEST(InitControls, InstallsTheToolkitsWindowHooks) {
-    const toolkit::WindowHooks& hooks = toolkit::InstalledWindowHooks();
-    EXPECT_EQ(hooks.forwardToControl, &controls::ForwardToControl);
-    EXPECT_EQ(hooks.setControlContainer, &controls::SetControlContainer);
-    EXPECT_EQ(hooks.windowDestroyed, &controls::ReleaseContainer);
-}
 
 // Every other test uses numbers below 50, so the table is still at its
 // initial size here whatever order the tests run in.

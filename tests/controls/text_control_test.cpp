@@ -26,16 +26,7 @@ void TypeCharacter(HWND field, wchar_t c) {
     FAIL() << "WM_CHAR was not dispatched";
 }
 
-TEST_F(GetControlText, TranscriptReturnsTextWithLineBreaksUnchanged) {
-    ASSERT_NE(controls::CreateTextControl(Text, 0, 0, 300, 200, L"", 0x804), nullptr);
-    const wchar_t* text = L"first\r\nsecond";
-    controls::SetControlText(Text, text);
-    EXPECT_EQ(controls::GetControlText(Text), text);
-    controls::SetControlText(Text, nullptr);
-    EXPECT_EQ(controls::GetControlText(Text), L"");
-}
-
-TEST_F(AddControlItem, AddControlItemOnTextControlChangesNothing) {
+TEST_F(GetControlText, TranscriptTextChangesOnlyThroughSetControlText) {
     ASSERT_NE(controls::CreateTextControl(Text, 0, 0, 300, 200, L"kept\r\ntext", 0x804), nullptr);
     for (int64_t position : {-2, -1, 0, 1, 5}) {
         SCOPED_TRACE(position);
@@ -45,6 +36,10 @@ TEST_F(AddControlItem, AddControlItemOnTextControlChangesNothing) {
     }
     controls::SetControlState(Text, 1);
     EXPECT_EQ(controls::GetControlText(Text), L"kept\r\ntext");
+    controls::SetControlText(Text, L"first\r\nsecond");
+    EXPECT_EQ(controls::GetControlText(Text), L"first\r\nsecond") << "line breaks unchanged";
+    controls::SetControlText(Text, nullptr);
+    EXPECT_EQ(controls::GetControlText(Text), L"");
 }
 
 TEST_F(SetControlText, SetControlTextRaisesNoEventOnCallingThread) {

@@ -237,31 +237,23 @@ HWND ConsoleSession::CommandField() const {
 }
 
 std::wstring ConsoleSession::Text(HWND window) const {
-    DWORD_PTR length = 0;
-    if (!window || !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &length))
-        return {};
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
-                             MessageTimeoutMs, &copied))
-        return {};
-    text.resize(std::min<size_t>(copied, length));
+    const LRESULT length = window ? Send(window, WM_GETTEXTLENGTH) : -1;
+    if (length < 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
     return text;
 }
 
 std::vector<std::wstring> ConsoleSession::History() const {
     std::vector<std::wstring> items;
-    HWND box = CommandBox();
-    DWORD_PTR count = 0;
-    if (!box || !SendMessageTimeoutW(box, CB_GETCOUNT, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &count)) return items;
-    for (WPARAM i = 0; i < static_cast<WPARAM>(static_cast<LONG_PTR>(count)); ++i) {
-        DWORD_PTR length = 0;
-        SendMessageTimeoutW(box, CB_GETLBTEXTLEN, i, 0, SMTO_NORMAL, MessageTimeoutMs, &length);
-        std::wstring item(length + 1, L'\0');
-        DWORD_PTR copied = 0;
-        SendMessageTimeoutW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()), SMTO_NORMAL,
-                            MessageTimeoutMs, &copied);
-        item.resize(std::min<size_t>(copied, length));
+    const HWND box = CommandBox();
+    const LRESULT count = box ? Send(box, CB_GETCOUNT) : -1;
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = std::max<LRESULT>(Send(box, CB_GETLBTEXTLEN, i), 0);
+        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+        const LRESULT copied = Send(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        item.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
         items.push_back(item);
     }
     return items;
