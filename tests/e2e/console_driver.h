@@ -144,7 +144,6 @@ public:
     bool PressKey(WORD virtualKey);
     bool PressKeyWith(WORD modifier, WORD virtualKey);  // e.g. Alt+F4
     bool ClickAt(HWND control, int x, int y);            // client coordinates of `control`
-    // Types `text` and waits until the field shows it.
     bool TypeIntoField(std::wstring_view text);
 
     // Whether the window answers a message within the time-out.

@@ -4,7 +4,6 @@
 #include "toolkit/shortcuts.h"
 #include "toolkit_test_support.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -99,6 +98,7 @@ TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
     EXPECT_EQ(EventMenuItem(), 12);
 
     // Without Control, K is an ordinary key and reaches the field whole.
+    ASSERT_TRUE(KeysHandled());
     log.clear();
     PressKey('K');
     ASSERT_TRUE(KeysHandled());
