@@ -50,7 +50,7 @@ TEST_F(ShortcutsTest, ShortcutKeyInAFieldReachesTheWindowAsItsMenuItem) {
     MessageLog log;
     MessageRecorder fieldLog(edit, &log), windowLog(window_, &log);
 
-    for (const auto [key, item] : {std::pair<WORD, WORD>{VK_RETURN, 0}, {VK_ESCAPE, 1}}) {
+    for (const auto& [key, item] : {std::pair<WORD, WORD>{VK_RETURN, 0}, {VK_ESCAPE, 1}}) {
         SCOPED_TRACE(key);
         log.clear();
         PressKey(key);
