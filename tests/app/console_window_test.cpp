@@ -2,26 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
+
+std::vector<int32_t> Box(const app::ControlPlace& p) { return {p.x, p.y, p.width, p.height}; }
 
 TEST(ComputeLayout, FullHdClientArea) {
     const app::ConsoleLayout l = app::ComputeLayout(1920, 1017);
-    EXPECT_EQ(l.outputView.x, 0);
-    EXPECT_EQ(l.outputView.y, 0);
-    EXPECT_EQ(l.outputView.width, 959);
-    EXPECT_EQ(l.outputView.height, 914);
-    EXPECT_EQ(l.outLabel.x, 0);
-    EXPECT_EQ(l.outLabel.y, 915);
-    EXPECT_EQ(l.outLabel.width, 959);
-    EXPECT_EQ(l.outLabel.height, 101);
-    EXPECT_EQ(l.commandLabel.x, 960);
-    EXPECT_EQ(l.commandLabel.y, 0);
-    EXPECT_EQ(l.commandLabel.width, 960);
-    EXPECT_EQ(l.commandLabel.height, 101);
-    EXPECT_EQ(l.commandBox.x, 960);
-    EXPECT_EQ(l.commandBox.y, 0);
-    EXPECT_EQ(l.commandBox.width, 960);
-    EXPECT_EQ(l.commandBox.height, 914);
+    EXPECT_EQ(Box(l.outputView), (std::vector<int32_t>{0, 0, 959, 914}));
+    EXPECT_EQ(Box(l.outLabel), (std::vector<int32_t>{0, 915, 959, 101}));
+    EXPECT_EQ(Box(l.commandLabel), (std::vector<int32_t>{960, 0, 960, 101}));
+    EXPECT_EQ(Box(l.commandBox), (std::vector<int32_t>{960, 0, 960, 914}));
 }
 
 // The double arithmetic must give floor(9H/10), floor(H/10) and floor(W/2)

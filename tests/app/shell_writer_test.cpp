@@ -12,17 +12,11 @@
 namespace apptest {
 namespace {
 
-std::wstring TempPath(const wchar_t* name) {
-    wchar_t dir[MAX_PATH];
-    GetTempPathW(MAX_PATH, dir);
-    return std::wstring(dir) + name + std::to_wstring(GetCurrentProcessId());
-}
-
 // The shell reads nothing until every text is queued: queuing far more than
 // a pipe holds must not block the caller, and everything arrives in order.
 TEST(ShellWriter, QueuingNeverBlocksAndTextsArriveInOrder) {
-    const std::wstring file = TempPath(L"writer-received-");
-    DeleteFileW(file.c_str());
+    const support::TestFolder folder;
+    const std::wstring file = folder.File(L"received");
     Gate allQueued;
     const uintptr_t launched = channel::StartChildProcess(support::BesideTest(L"pump_child.exe").c_str(),
                                                           (allQueued.Await() + L"copyin:" + file).c_str(), L"", 0x13E);
@@ -54,7 +48,7 @@ TEST(ShellWriter, QueuingNeverBlocksAndTextsArriveInOrder) {
     const std::string received = support::ReadFileBytes(file);
     EXPECT_TRUE(received == expected) << received.size() << " of " << expected.size();
     TerminateProcess(child->processHandle, 0);
-    DeleteFileW(file.c_str());
+    WaitForSingleObject(child->processHandle, support::Patience);  // lets go of the file before the folder goes
 }
 
 }  // namespace

@@ -50,26 +50,15 @@ inline bool WaitExit(const channel::ChildProcess* child, DWORD ms = Patience) {
     return WaitForSingleObject(child->processHandle, ms) == WAIT_OBJECT_0;
 }
 
-// A file name in the temporary directory, removed again at the end.
+// The file a helper reports into, in a folder of its own removed with it.
 class ScratchFile {
 public:
-    explicit ScratchFile(const wchar_t* suffix = L".txt") {
-        static int serial = 0;
-        wchar_t dir[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, dir);
-        path_ = std::wstring(dir) + L"wslc-channel-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(++serial) + suffix;
-        DeleteFileW(path_.c_str());
-    }
-    ~ScratchFile() { DeleteFileW(path_.c_str()); }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    [[nodiscard]] const std::wstring& Path() const { return path_; }
-    [[nodiscard]] bool Exists() const { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    [[nodiscard]] std::string Read() const { return support::ReadFileBytes(path_); }
+    [[nodiscard]] std::wstring Path() const { return folder_.File(L"report.txt"); }
+    [[nodiscard]] bool Exists() const { return support::FileExists(Path()); }
+    [[nodiscard]] std::string Read() const { return folder_.Read(L"report.txt"); }
 
 private:
-    std::wstring path_;
+    support::TestFolder folder_;
 };
 
 // Starts helper children and makes sure none outlives its test: a child

@@ -2,8 +2,6 @@
 
 #include "channel_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
 using namespace channel_test;
@@ -114,7 +112,9 @@ TEST_F(StartChildProcessTest, WaitForExitWithKeepChildReturnsTheEndedChild) {
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeProcess(child->processHandle, &code));
     EXPECT_EQ(code, 7u);
+    ASSERT_EQ(child->outputReadEnd, nullptr);
     EXPECT_EQ(channel::ChildIsRunning(child), 0);  // ended, and no output pipe
+    EXPECT_EQ(channel::ChildOutputPending(child), 0u);
 }
 
 TEST_F(StartChildProcessTest, FailedLaunchWithPipesReturnsZeroAndKeepsNoHandle) {
@@ -149,16 +149,7 @@ class ShellFallbackTest : public ChildTest {
 protected:
     void SetUp() override {
         ChildTest::SetUp();
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"wslc-fallback-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        document_ = folder_ + L"note.wslcfb";
-        HANDLE file = CreateFileW(document_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        WriteFile(file, "not a program", 13, &written, nullptr);
-        CloseHandle(file);
+        ASSERT_TRUE(folder_.Write(L"note.wslcfb", "not a program"));
         const std::wstring command = L"\"" + StreamHelper() + L"\" cwd:" + report_.Path() + L" \"%1\"";
         ASSERT_TRUE(SetDefault(L".wslcfb", L"wslcfb.document"));
         ASSERT_TRUE(SetDefault(L"wslcfb.document\\shell\\open\\command", command));
@@ -166,8 +157,6 @@ protected:
     void TearDown() override {
         RegDeleteTreeW(HKEY_CLASSES_ROOT, L".wslcfb");
         RegDeleteTreeW(HKEY_CLASSES_ROOT, L"wslcfb.document");
-        DeleteFileW(document_.c_str());
-        RemoveDirectoryW(folder_.c_str());
         ChildTest::TearDown();
     }
     static bool SetDefault(const wchar_t* key, const std::wstring& value) {
@@ -186,7 +175,8 @@ protected:
         return path;
     }
 
-    std::wstring folder_, document_;
+    support::TestFolder folder_;
+    const std::wstring document_ = folder_.File(L"note.wslcfb");
     ScratchFile report_;
 };
 
@@ -203,7 +193,7 @@ TEST_F(ShellFallbackTest, DocumentStartsInItsOwnFolderWithoutPipes) {
     EXPECT_EQ(child->flags, flags);
     ASSERT_NE(child->processHandle, nullptr);
     EXPECT_EQ(WaitForSingleObject(child->processHandle, 0), WAIT_OBJECT_0);  // waited for
-    EXPECT_EQ(ReportedDirectory(), Folder(folder_));
+    EXPECT_EQ(ReportedDirectory(), Folder(folder_.Path()));
 }
 
 TEST_F(ShellFallbackTest, GivenDirectoryWinsAndSlashesGiveNone) {

@@ -2,8 +2,6 @@
 
 #include "channel_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <cwchar>
 #include <string>
 #include <vector>

@@ -6,11 +6,11 @@
 //   count                   read standard input to its end, print the byte count to standard output
 //   sleep:MS                pause
 //   exit:N                  end with exit code N
-//   cmdline                 print the command line, as UTF-8, to standard output
 //   startup:FILE            write what the process was started with into FILE
 //   cwd:FILE                write the current directory into FILE
 // Anything else is ignored (so a file name handed over by the shell does no harm).
 
+#include "support/files.h"
 #include "support/text.h"
 
 #include <windows.h>
@@ -34,13 +34,6 @@ std::string FromHex(const std::wstring& hex) {
 void WriteAll(HANDLE h, const std::string& bytes) {
     DWORD written = 0;
     WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-void WriteToFile(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    WriteAll(file, bytes);
-    CloseHandle(file);
 }
 
 // Reads up to `limit` bytes (or to the end when limit is 0) from standard input.
@@ -76,8 +69,6 @@ std::string StartupReport() {
     return text;
 }
 
-std::wstring After(const std::wstring& arg, size_t prefix) { return arg.substr(prefix); }
-
 }  // namespace
 
 int main() {
@@ -89,11 +80,11 @@ int main() {
         const std::wstring arg = argv[i];
         const auto starts = [&](const wchar_t* prefix) { return arg.rfind(prefix, 0) == 0; };
         if (starts(L"out:")) {
-            WriteAll(out, FromHex(After(arg, 4)));
+            WriteAll(out, FromHex(arg.substr(4)));
         } else if (starts(L"err:")) {
-            WriteAll(err, FromHex(After(arg, 4)));
+            WriteAll(err, FromHex(arg.substr(4)));
         } else if (starts(L"errn:")) {
-            const std::wstring rest = After(arg, 5);
+            const std::wstring rest = arg.substr(5);
             const size_t colon = rest.find(L':');
             const unsigned long times = std::wcstoul(rest.substr(0, colon).c_str(), nullptr, 10);
             const std::string unit = FromHex(rest.substr(colon + 1));
@@ -101,27 +92,25 @@ int main() {
             for (unsigned long k = 0; k < times; ++k) bytes += unit;
             WriteAll(err, bytes);
         } else if (starts(L"wait:")) {
-            HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, After(arg, 5).c_str());
+            HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, arg.substr(5).c_str());
             if (event) {
                 WaitForSingleObject(event, 10000);
                 CloseHandle(event);
             }
         } else if (starts(L"copy:")) {
-            WriteAll(out, ReadInput(std::wcstoul(After(arg, 5).c_str(), nullptr, 10)));
+            WriteAll(out, ReadInput(std::wcstoul(arg.substr(5).c_str(), nullptr, 10)));
         } else if (arg == L"count") {
             WriteAll(out, std::to_string(ReadInput(0).size()));
         } else if (starts(L"sleep:")) {
-            Sleep(std::wcstoul(After(arg, 6).c_str(), nullptr, 10));
+            Sleep(std::wcstoul(arg.substr(6).c_str(), nullptr, 10));
         } else if (starts(L"exit:")) {
-            ExitProcess(std::wcstoul(After(arg, 5).c_str(), nullptr, 10));
-        } else if (arg == L"cmdline") {
-            WriteAll(out, support::Utf8(GetCommandLineW()));
+            ExitProcess(std::wcstoul(arg.substr(5).c_str(), nullptr, 10));
         } else if (starts(L"startup:")) {
-            WriteToFile(After(arg, 8), StartupReport());
+            (void)support::WriteFileBytes(arg.substr(8), StartupReport());
         } else if (starts(L"cwd:")) {
             wchar_t dir[MAX_PATH] = {};
             GetCurrentDirectoryW(MAX_PATH, dir);
-            WriteToFile(After(arg, 4), support::Utf8(dir));
+            (void)support::WriteFileBytes(arg.substr(4), support::Utf8(dir));
         }
     }
     return 0;

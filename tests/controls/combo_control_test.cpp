@@ -22,8 +22,6 @@ using toolkit::ControlEvent;
 
 constexpr int64_t Box = 1;
 
-int ControlEventsOf(int64_t number) { return CountEvents(DrainEvents(), ControlEvent, number); }
-
 std::wstring ItemText(HWND combo, int index) {
     const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
     if (length < 0) return L"<none>";
@@ -180,7 +178,7 @@ TEST_F(RaiseControlEvent, ArrowKeyInFieldSelectsNextItemAndRaisesChange) {
     controls::FocusControl(Box);
     HWND field = GetFocus();
     ASSERT_EQ(GetParent(field), combo);
-    (void)DrainEvents();
+    (void)TakePending();
 
     const LPARAM downKey = 1 | (MapVirtualKeyW(VK_DOWN, MAPVK_VK_TO_VSC) << 16) | (1 << 24);
     ASSERT_TRUE(PostMessageW(field, WM_KEYDOWN, VK_DOWN, downKey));
@@ -202,7 +200,7 @@ TEST_F(RaiseControlEvent, TypingInFieldRaisesChange) {
     controls::FocusControl(Box);
     HWND field = GetFocus();
     ASSERT_EQ(GetParent(field), combo);
-    (void)DrainEvents();
+    (void)TakePending();
     ASSERT_TRUE(PostMessageW(field, WM_CHAR, L'l', 1));
     ASSERT_TRUE(WaitEventsUntil([&] { return controls::GetControlText(Box) == L"l"; }));
     toolkit::DropEvents(ControlEvent, Box, 0, controls::ControlChanged);
@@ -238,7 +236,7 @@ TEST_F(RaiseControlEvent, CommandNotificationsBecomeControlEvents) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
-        (void)DrainEvents();
+        (void)TakePending();
         const WPARAM wParam = MAKEWPARAM(static_cast<WORD>(c.number), c.code);
         const LPARAM lParam = reinterpret_cast<LPARAM>(c.combo);
         EXPECT_EQ(controls::ForwardToControl(c.combo, window_, WM_COMMAND, wParam, lParam), 0);

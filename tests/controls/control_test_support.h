@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../toolkit/toolkit_test_support.h"
 #include "support/window_life_recorder.h"
 
 #include <cstdint>
@@ -17,20 +18,15 @@
 
 namespace controls_test {
 
-struct TakenEvent {
-    int64_t code;
-    int64_t object;
-};
+using toolkit_test::TakePending;
 
-// Takes everything queued and pending (WaitEvent(0) until it finds nothing,
-// bounded), returning the events taken.
-std::vector<TakenEvent> DrainEvents();
+// Takes what is pending and counts the control events of control `number`
+// among it.
+int ControlEventsOf(int64_t number);
 
 // Pumps WaitEvent(1) until `done` holds (bounded by the patience); events
 // taken on the way are dropped.
 bool WaitEventsUntil(const std::function<bool()>& done);
-
-int CountEvents(const std::vector<TakenEvent>& events, int64_t code, int64_t object);
 
 // Window 0 open (800 x 600 client, captioned, active) and the container of
 // new controls; closed again after each test.

@@ -17,8 +17,6 @@ using toolkit::ControlEvent;
 constexpr int64_t Text = 0;
 constexpr int64_t EnSetFocus = 256, EnKillFocus = 512, EnChange = 768, EnUpdate = 1024;
 
-int ControlEventsOf(int64_t number) { return CountEvents(DrainEvents(), ControlEvent, number); }
-
 // Types one character the way the platform delivers it to the focused field,
 // and waits until the field has handled it (events stay queued).
 void TypeCharacter(HWND field, wchar_t c) {
@@ -28,16 +26,7 @@ void TypeCharacter(HWND field, wchar_t c) {
     FAIL() << "WM_CHAR was not dispatched";
 }
 
-TEST_F(GetControlText, TranscriptReturnsTextWithLineBreaksUnchanged) {
-    ASSERT_NE(controls::CreateTextControl(Text, 0, 0, 300, 200, L"", 0x804), nullptr);
-    const wchar_t* text = L"first\r\nsecond";
-    controls::SetControlText(Text, text);
-    EXPECT_EQ(controls::GetControlText(Text), text);
-    controls::SetControlText(Text, nullptr);
-    EXPECT_EQ(controls::GetControlText(Text), L"");
-}
-
-TEST_F(AddControlItem, AddControlItemOnTextControlChangesNothing) {
+TEST_F(GetControlText, TranscriptTextChangesOnlyThroughSetControlText) {
     ASSERT_NE(controls::CreateTextControl(Text, 0, 0, 300, 200, L"kept\r\ntext", 0x804), nullptr);
     for (int64_t position : {-2, -1, 0, 1, 5}) {
         SCOPED_TRACE(position);
@@ -47,12 +36,16 @@ TEST_F(AddControlItem, AddControlItemOnTextControlChangesNothing) {
     }
     controls::SetControlState(Text, 1);
     EXPECT_EQ(controls::GetControlText(Text), L"kept\r\ntext");
+    controls::SetControlText(Text, L"first\r\nsecond");
+    EXPECT_EQ(controls::GetControlText(Text), L"first\r\nsecond") << "line breaks unchanged";
+    controls::SetControlText(Text, nullptr);
+    EXPECT_EQ(controls::GetControlText(Text), L"");
 }
 
 TEST_F(SetControlText, SetControlTextRaisesNoEventOnCallingThread) {
     HWND field = controls::CreateTextControl(Text, 0, 0, 300, 20, L"", 0);
     ASSERT_NE(field, nullptr);
-    (void)DrainEvents();
+    (void)TakePending();
     // A single-line field reports a replaced text (a multi-line one does
     // not); without suppression the change is seen, so the check below can
     // see a missing bracket.
@@ -71,7 +64,7 @@ TEST_F(RaiseControlEvent, TypedCharacterRaisesEditNotificationCodes) {
     HWND field = controls::CreateTextControl(Text, 0, 0, 300, 20, L"", 0);
     ASSERT_NE(field, nullptr);
     controls::FocusControl(Text);
-    (void)DrainEvents();
+    (void)TakePending();
 
     TypeCharacter(field, L'a');
     const int all = ControlEventsOf(Text);
@@ -97,7 +90,7 @@ TEST_F(FocusControl, FocusChangesRaiseFocusEventsAndNotifications) {
     ASSERT_NE(field, nullptr);
     ASSERT_NE(other, nullptr);
     controls::FocusControl(23);
-    (void)DrainEvents();
+    (void)TakePending();
 
     controls::FocusControl(Text);
     EXPECT_EQ(GetFocus(), field);
@@ -173,22 +166,6 @@ TEST_F(ColourReplyTest, TextColourAloneUsesKindsSystemBackground) {
     controls::FrontColor(*text) = -1;
 }
 
-TEST_F(ColourReplyTest, ParentWindowHandsColourMessagesToTheKind) {
-    // The whole road: the window procedure offers the message through the
-    // hook InitControls installed, and the kind's reply comes back.
-    controls::ControlRecord* text = controls::FindControl(Text);
-    controls::BackColor(*text) = RGB(1, 2, 3);
-    controls::BackBrush(*text) = reinterpret_cast<intptr_t>(brush_);
-    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)),
-              reinterpret_cast<LRESULT>(brush_));
-    EXPECT_EQ(GetBkColor(dc_), RGB(1, 2, 3));
-    controls::BackColor(*text) = -1;
-    controls::BackBrush(*text) = 0;  // the brush is the fixture's
-    // Default colours: the kind leaves it to the platform's default reply.
-    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)),
-              DefWindowProcW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc_), reinterpret_cast<LPARAM>(text_)));
-}
-
 TEST_F(ColourReplyTest, BackColourRepliesRecordsBrush) {
     controls::ControlRecord* text = controls::FindControl(Text);
     controls::BackColor(*text) = RGB(1, 2, 3);
@@ -200,8 +177,17 @@ TEST_F(ColourReplyTest, BackColourRepliesRecordsBrush) {
     EXPECT_EQ(Forward(text_, WM_CTLCOLORSTATIC), toolkit::NotHandled);
     EnableWindow(text_, TRUE);
     EXPECT_EQ(Forward(text_, WM_CTLCOLORSTATIC), reinterpret_cast<LRESULT>(brush_));
+    // The whole road: the window procedure offers the message through the
+    // hook InitControls installed, and the kind's reply comes back.
+    const auto dc = reinterpret_cast<WPARAM>(dc_);
+    const auto control = reinterpret_cast<LPARAM>(text_);
+    SetBkColor(dc_, RGB(0, 0, 0));
+    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, dc, control), reinterpret_cast<LRESULT>(brush_));
+    EXPECT_EQ(GetBkColor(dc_), RGB(1, 2, 3));
     controls::BackColor(*text) = -1;
     controls::BackBrush(*text) = 0;  // the brush is the fixture's
+    // Default colours: the kind leaves it to the platform's default reply.
+    EXPECT_EQ(SendMessageW(window_, WM_CTLCOLOREDIT, dc, control), DefWindowProcW(window_, WM_CTLCOLOREDIT, dc, control));
 }
 
 TEST_F(ColourReplyTest, DestroyingControlReleasesItsBackBrush) {

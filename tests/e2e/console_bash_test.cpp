@@ -1,8 +1,6 @@
 // The console on the WSL stand-in with real bash: a smoke test of the whole
 // road, from the start-up command to typed commands, both streams and exit.
 
-#include <gtest/gtest.h>
-
 #include "tests/e2e/console_checks.h"
 #include "tests/e2e/console_driver.h"
 

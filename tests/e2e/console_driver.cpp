@@ -1,6 +1,7 @@
 #include "tests/e2e/console_driver.h"
 
 #include "support/files.h"
+#include "support/window_life_recorder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -58,12 +59,6 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, 
 
 namespace {
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
 bool SendInputs(std::vector<INPUT>& inputs) {
     // Wine takes any count at once, but modest batches keep each call short.
     for (size_t at = 0; at < inputs.size(); at += 64) {
@@ -110,39 +105,6 @@ bool SameFileContents(const std::wstring& a, const std::wstring& b) {
     const std::string x = support::ReadFileBytes(a);
     return !x.empty() && x == support::ReadFileBytes(b);
 }
-
-// ---- TestFolder ----
-
-TestFolder::TestFolder() {
-    static LONG counter = 0;
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    wchar_t name[96];
-    swprintf(name, 96, L"wslc-e2e-%lu-%ld-%llu", GetCurrentProcessId(), InterlockedIncrement(&counter),
-             GetTickCount64());
-    path_ = std::wstring(temp) + name;
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TestFolder::~TestFolder() {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(File(found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    (void)RemoveDirectoryW(path_.c_str());  // a shell still ending may hold a file; the temp folder is fine
-}
-
-std::wstring TestFolder::File(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
-
-bool TestFolder::Write(std::wstring_view name, std::string_view bytes) const {
-    return support::WriteFileBytes(File(name), bytes);
-}
-
-std::string TestFolder::Read(std::wstring_view name) const { return support::ReadFileBytes(File(name)); }
 
 // ---- BeepTrace ----
 
@@ -270,46 +232,36 @@ HWND ConsoleSession::CommandField() const {
     HWND box = CommandBox();
     if (!box) return nullptr;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (EqualNoCase(ClassOf(child), L"Edit")) return child;
+        if (EqualNoCase(support::ClassNameOf(child), L"Edit")) return child;
     return nullptr;
 }
 
 std::wstring ConsoleSession::Text(HWND window) const {
-    DWORD_PTR length = 0;
-    if (!window || !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &length))
-        return {};
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
-                             MessageTimeoutMs, &copied))
-        return {};
-    text.resize(std::min<size_t>(copied, length));
+    const LRESULT length = window ? Send(window, WM_GETTEXTLENGTH) : -1;
+    if (length < 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
     return text;
 }
 
 std::vector<std::wstring> ConsoleSession::History() const {
     std::vector<std::wstring> items;
-    HWND box = CommandBox();
-    DWORD_PTR count = 0;
-    if (!box || !SendMessageTimeoutW(box, CB_GETCOUNT, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &count)) return items;
-    for (WPARAM i = 0; i < static_cast<WPARAM>(static_cast<LONG_PTR>(count)); ++i) {
-        DWORD_PTR length = 0;
-        SendMessageTimeoutW(box, CB_GETLBTEXTLEN, i, 0, SMTO_NORMAL, MessageTimeoutMs, &length);
-        std::wstring item(length + 1, L'\0');
-        DWORD_PTR copied = 0;
-        SendMessageTimeoutW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()), SMTO_NORMAL,
-                            MessageTimeoutMs, &copied);
-        item.resize(std::min<size_t>(copied, length));
+    const HWND box = CommandBox();
+    const LRESULT count = box ? Send(box, CB_GETCOUNT) : -1;
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = std::max<LRESULT>(Send(box, CB_GETLBTEXTLEN, i), 0);
+        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+        const LRESULT copied = Send(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        item.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
         items.push_back(item);
     }
     return items;
 }
 
 size_t ConsoleSession::TextLength(HWND window) const {
-    DWORD_PTR length = 0;
-    if (!window || !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MessageTimeoutMs, &length))
-        return 0;
-    return length;
+    const LRESULT length = window ? Send(window, WM_GETTEXTLENGTH) : -1;
+    return length < 0 ? 0 : static_cast<size_t>(length);
 }
 
 LRESULT ConsoleSession::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -364,20 +316,17 @@ bool ConsoleSession::TypeText(std::wstring_view text) {
     return SendInputs(inputs);
 }
 
-bool ConsoleSession::PressKey(WORD virtualKey) {
-    if (!BringToFront()) return false;
-    const WORD scan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    std::vector<INPUT> inputs{KeyInput(virtualKey, scan, 0), KeyInput(virtualKey, scan, KEYEVENTF_KEYUP)};
-    return SendInputs(inputs);
-}
+bool ConsoleSession::PressKey(WORD virtualKey) { return PressKeyWith(0, virtualKey); }
 
 bool ConsoleSession::PressKeyWith(WORD modifier, WORD virtualKey) {
     if (!BringToFront()) return false;
     const WORD modScan = static_cast<WORD>(MapVirtualKeyW(modifier, MAPVK_VK_TO_VSC));
     const WORD scan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    std::vector<INPUT> inputs{KeyInput(modifier, modScan, 0), KeyInput(virtualKey, scan, 0),
-                              KeyInput(virtualKey, scan, KEYEVENTF_KEYUP),
-                              KeyInput(modifier, modScan, KEYEVENTF_KEYUP)};
+    std::vector<INPUT> inputs{KeyInput(virtualKey, scan, 0), KeyInput(virtualKey, scan, KEYEVENTF_KEYUP)};
+    if (modifier) {
+        inputs.insert(inputs.begin(), KeyInput(modifier, modScan, 0));
+        inputs.push_back(KeyInput(modifier, modScan, KEYEVENTF_KEYUP));
+    }
     return SendInputs(inputs);
 }
 

@@ -4,6 +4,7 @@
 // transcript, the history and the command field through window messages,
 // waits for its end, and reads the beeps it made from Wine's relay trace.
 
+#include "support/files.h"
 #include "support/text.h"
 #include "support/waiting.h"
 
@@ -47,24 +48,7 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, 
 // environment names another in WSLC_CONSOLE_EXE.
 std::wstring ConsoleExePath();
 
-// A folder of its own for one test (script, logs, signal files), removed
-// with everything in it when the object goes.
-class TestFolder {
-public:
-    TestFolder();
-    ~TestFolder();
-    TestFolder(const TestFolder&) = delete;
-    TestFolder& operator=(const TestFolder&) = delete;
-
-    const std::wstring& Path() const { return path_; }
-    std::wstring File(std::wstring_view name) const;
-    bool Write(std::wstring_view name, std::string_view bytes) const;
-    // The whole file; "" when it does not exist.
-    std::string Read(std::wstring_view name) const;
-
-private:
-    std::wstring path_;
-};
+using support::TestFolder;
 
 struct BeepCall {
     DWORD threadId;
@@ -149,11 +133,9 @@ public:
     // The control's rectangle in the client coordinates of the console window.
     ControlBox Box(HWND control) const;
 
-    // Waits until the transcript satisfies `condition`.
     bool WaitForTranscript(const std::function<bool(const std::wstring&)>& condition, DWORD timeoutMs) const;
     bool WaitForTranscriptToContain(std::wstring_view piece, DWORD timeoutMs) const;
 
-    // Which window of the console has the keyboard focus now.
     HWND FocusedWindow() const;
 
     // Real input, sent after making the console's window the foreground one.
@@ -162,7 +144,6 @@ public:
     bool PressKey(WORD virtualKey);
     bool PressKeyWith(WORD modifier, WORD virtualKey);  // e.g. Alt+F4
     bool ClickAt(HWND control, int x, int y);            // client coordinates of `control`
-    // Types `text` and waits until the field shows it.
     bool TypeIntoField(std::wstring_view text);
 
     // Whether the window answers a message within the time-out.
@@ -187,7 +168,6 @@ private:
     BeepTrace trace_;
 };
 
-// Every visible top-level window of a process.
 std::vector<HWND> VisibleTopLevelWindows(DWORD processId);
 // A visible top-level window titled "test" whose child 0 exists, or null.
 HWND FindConsoleWindow();

@@ -11,21 +11,6 @@ namespace {
 using ConsoleStartup = ScriptedConsoleTest;
 using ConsoleKeys = ScriptedConsoleTest;
 
-TEST_F(ConsoleStartup, WithoutParametersTheShellFirstReceivesALoneLineFeed) {
-    ASSERT_TRUE(Start("lines 1\nout started\\n\n"));
-    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"started", ShortWaitMs));
-    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nstarted\n");
-    EXPECT_EQ(shell_.ReceivedInput(), "\n");
-    // The shell is started as wsl.exe "bash --noediting -i -s", in the
-    // console's current directory (which the console got from us).
-    const std::string info = shell_.Info();
-    EXPECT_EQ(info.substr(0, info.find('\n')), "\"c:/windows/system32/wsl.exe\" bash --noediting -i -s");
-    wchar_t directory[MAX_PATH + 1] = {};
-    GetCurrentDirectoryW(MAX_PATH + 1, directory);
-    EXPECT_EQ(info.substr(info.find('\n') + 1), Utf8(directory) + "\n");
-    CloseAndExpectExitCodeZero();
-}
-
 // The rewriting rules have tests of their own; here one command shows the
 // road: the parameters joined by single spaces, a Windows path rewritten,
 // the command shown first and sent, as UTF-8, as the shell's first line.
@@ -38,8 +23,21 @@ TEST_F(ConsoleStartup, ParametersAreJoinedRewrittenShownFirstAndSentAsTheFirstLi
     CloseAndExpectExitCodeZero();
 }
 
-TEST_F(ConsoleStartup, OneTitledMaximizedWindowWithTheFourControlsLaidOutForItsClientArea) {
-    ASSERT_TRUE(Start(""));
+// One titled, maximized window, with the four controls laid out for its
+// client area.
+TEST_F(ConsoleStartup, WithoutParametersTheWindowOpensOnALoneLineFeed) {
+    ASSERT_TRUE(Start("lines 1\nout started\\n\n"));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"started", ShortWaitMs));
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nstarted\n");
+    EXPECT_EQ(shell_.ReceivedInput(), "\n");
+    // The shell is started as wsl.exe "bash --noediting -i -s", in the
+    // console's current directory (which the console got from us).
+    const std::string info = shell_.Info();
+    EXPECT_EQ(info.substr(0, info.find('\n')), "\"c:/windows/system32/wsl.exe\" bash --noediting -i -s");
+    wchar_t directory[MAX_PATH + 1] = {};
+    GetCurrentDirectoryW(MAX_PATH + 1, directory);
+    EXPECT_EQ(info.substr(info.find('\n') + 1), Utf8(directory) + "\n");
+
     const HWND window = console_.Window();
     EXPECT_EQ(VisibleTopLevelWindows(console_.ProcessId()), std::vector<HWND>{window});
     EXPECT_TRUE(IsZoomed(window));
@@ -96,9 +94,10 @@ TEST_F(ConsoleStartup, OneTitledMaximizedWindowWithTheFourControlsLaidOutForItsC
 }
 
 TEST_F(ConsoleKeys, ReturnSendsTheFieldWithALineFeedAndFilesItAtTheTopOfTheHistory) {
-    ASSERT_TRUE(Start("lines 5\nout got five\\n\n"));
+    ASSERT_TRUE(Start("lines 6\nout got six\\n\n"));
     ASSERT_TRUE(WaitForInput("\n"));
-    const std::wstring commands[] = {L"echo one", L"ls -la", L"echo one", L"", L"  spaced  "};
+    const std::wstring nonAscii = L"echo \u00e9t\u00e9 \u20ac \u0416 \u4e2d";
+    const std::wstring commands[] = {L"echo one", L"ls -la", L"echo one", L"", L"  spaced  ", nonAscii};
     std::string sent = "\n";
     for (const std::wstring& command : commands) {
         SCOPED_TRACE(Utf8(command));
@@ -108,21 +107,23 @@ TEST_F(ConsoleKeys, ReturnSendsTheFieldWithALineFeedAndFilesItAtTheTopOfTheHisto
         ASSERT_TRUE(WaitForInput(sent)) << shell_.ReceivedInput();
         ASSERT_TRUE(WaitUntil([&] { return console_.FieldText().empty(); }, ShortWaitMs));
     }
-    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"got five", ShortWaitMs));
+    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"got six", ShortWaitMs));
     console_.Settle();
     EXPECT_EQ(shell_.ReceivedInput(), sent);
+    // Typed non-ASCII text reaches the shell as UTF-8.
+    EXPECT_TRUE(sent.ends_with("\necho \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xd0\x96 \xe4\xb8\xad\n"));
     // Newest first after the blank item; duplicates and empty commands kept.
     EXPECT_EQ(console_.History(),
-              (std::vector<std::wstring>{L"", L"  spaced  ", L"", L"echo one", L"ls -la", L"echo one"}));
+              (std::vector<std::wstring>{L"", nonAscii, L"  spaced  ", L"", L"echo one", L"ls -la", L"echo one"}));
     // Return does not touch the transcript: only the shell's output shows.
-    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\ngot five\n");
+    EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\ngot six\n");
     // One beep per Return, on the window's thread.
-    ASSERT_TRUE(WaitForBeeps(ReturnBeep, 5));
+    ASSERT_TRUE(WaitForBeeps(ReturnBeep, 6));
     for (const BeepCall& beep : console_.Beeps())
         if (beep.frequency == 2000) {
             EXPECT_EQ(beep.threadId, console_.MainThreadId());
         }
-    EXPECT_EQ(Count(ReturnBeep), 5u);
+    EXPECT_EQ(Count(ReturnBeep), 6u);
     CloseAndExpectExitCodeZero();
 }
 
@@ -141,18 +142,6 @@ TEST_F(ConsoleKeys, EscapeSendsExactlyOneEndOfTextCharacterAndLeavesTheField) {
     // The typed text is still there to be sent.
     ASSERT_TRUE(console_.PressKey(VK_RETURN));
     ASSERT_TRUE(WaitForInput("\n\x03sleep 100\n"));
-    CloseAndExpectExitCodeZero();
-}
-
-TEST_F(ConsoleKeys, TypedNonAsciiTextReachesTheShellAsUtf8) {
-    ASSERT_TRUE(Start("lines 2\nout done\\n\n"));
-    ASSERT_TRUE(WaitForInput("\n"));
-    const std::wstring command = L"echo \u00e9t\u00e9 \u20ac \u0416 \u4e2d";
-    ASSERT_TRUE(console_.TypeIntoField(command));
-    ASSERT_TRUE(console_.PressKey(VK_RETURN));
-    ASSERT_TRUE(console_.WaitForTranscriptToContain(L"done", ShortWaitMs));
-    EXPECT_EQ(shell_.ReceivedInput(), "\necho \xc3\xa9t\xc3\xa9 \xe2\x82\xac \xd0\x96 \xe4\xb8\xad\n");
-    EXPECT_EQ(console_.History(), (std::vector<std::wstring>{L"", command}));
     CloseAndExpectExitCodeZero();
 }
 

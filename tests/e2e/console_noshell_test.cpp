@@ -1,8 +1,6 @@
 // The console in a prefix without wsl.exe: the launch fails, the transcript
 // says so, Return and Escape never act, and the window stays until closed.
 
-#include <gtest/gtest.h>
-
 #include "tests/e2e/console_checks.h"
 #include "tests/e2e/console_driver.h"
 

@@ -3,6 +3,7 @@
 
 #include "tests/e2e/scripted_console.h"
 
+#include <memory>
 #include <string>
 
 namespace e2e {
@@ -22,32 +23,6 @@ std::ostream& operator<<(std::ostream& out, const ReadingPlace& p) {
     return out << "selection " << p.selectionStart << ".." << p.selectionEnd << ", first visible line "
                << p.firstVisibleLine << ", first character at x " << p.firstCharacterX;
 }
-
-// A top-level window of the test's own, standing for the other program the
-// user switches to.
-class OtherProgramWindow {
-public:
-    OtherProgramWindow() {
-        window_ = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400,
-                                  300, nullptr, nullptr, nullptr, nullptr);
-    }
-    ~OtherProgramWindow() {
-        if (window_) DestroyWindow(window_);
-    }
-    OtherProgramWindow(const OtherProgramWindow&) = delete;
-    OtherProgramWindow& operator=(const OtherProgramWindow&) = delete;
-
-    HWND Handle() const { return window_; }
-    // Makes it the foreground window; true once the platform says it is.
-    // Waits handle what the platform sends it meanwhile.
-    bool Activate() {
-        SetForegroundWindow(window_);
-        return support::PumpUntil([&] { return GetForegroundWindow() == window_; }, ShortWaitMs);
-    }
-
-private:
-    HWND window_ = nullptr;
-};
 
 class ConsoleView : public ScriptedConsoleTest {
 protected:
@@ -117,14 +92,20 @@ TEST_F(ConsoleView, AReaderKeepsCaretSelectionAndViewWhileAnotherProgramIsInFron
     const LRESULT caret = before.selectionStart;
 
     // The user switches to another program; the shell writes meanwhile.
-    OtherProgramWindow other;
-    ASSERT_TRUE(other.Handle());
-    ASSERT_TRUE(other.Activate()) << "the other program's window never came to the front";
+    // A top-level window of the test's own stands for the other program.
+    const std::unique_ptr<HWND__, decltype(&DestroyWindow)> other(
+        CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400, 300,
+                        nullptr, nullptr, nullptr, nullptr),
+        &DestroyWindow);
+    ASSERT_TRUE(other);
+    SetForegroundWindow(other.get());
+    ASSERT_TRUE(support::PumpUntil([&] { return GetForegroundWindow() == other.get(); }, ShortWaitMs))
+        << "the other program's window never came to the front";
     ASSERT_NE(GetForegroundWindow(), console_.Window());
     ASSERT_TRUE(shell_.Signal(L"go"));
     ASSERT_TRUE(support::PumpUntil([&] { return console_.TranscriptText().ends_with(L"\r\nafter\n"); }, ShortWaitMs));
     ASSERT_TRUE(console_.Settle());
-    ASSERT_EQ(GetForegroundWindow(), other.Handle()) << "the output was meant to arrive while the console was inactive";
+    ASSERT_EQ(GetForegroundWindow(), other.get()) << "the output was meant to arrive while the console was inactive";
     EXPECT_EQ(PlaceOf(transcript), before) << "while another program is in front";
 
     // Back in the console: the focus returns to the transcript, and the

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace support {
 
 std::string ReadFileBytes(std::wstring_view path) { return ReadFileBytes(path, 0); }
@@ -37,5 +39,36 @@ bool WriteFileBytes(std::wstring_view path, std::string_view bytes) {
     CloseHandle(file);
     return ok && written == bytes.size();
 }
+
+TestFolder::TestFolder() {
+    static LONG counter = 0;
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t name[96];
+    swprintf(name, 96, L"wslc-test-%lu-%ld-%llu", GetCurrentProcessId(), InterlockedIncrement(&counter),
+             GetTickCount64());
+    path_ = std::wstring(temp) + name;
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TestFolder::~TestFolder() {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(File(found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    (void)RemoveDirectoryW(path_.c_str());  // a shell still ending may hold a file; the temp folder is fine
+}
+
+std::wstring TestFolder::File(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
+
+bool TestFolder::Write(std::wstring_view name, std::string_view bytes) const {
+    return WriteFileBytes(File(name), bytes);
+}
+
+std::string TestFolder::Read(std::wstring_view name) const { return ReadFileBytes(File(name)); }
 
 }  // namespace support

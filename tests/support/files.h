@@ -18,4 +18,22 @@ bool FileExists(std::wstring_view path);
 // Makes (or replaces) the file with exactly `bytes`; false when it cannot.
 bool WriteFileBytes(std::wstring_view path, std::string_view bytes);
 
+// A folder of its own in the temporary folder, removed with the files left
+// in it when it goes.
+class TestFolder {
+public:
+    TestFolder();
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(std::wstring_view name) const;
+    bool Write(std::wstring_view name, std::string_view bytes) const;
+    std::string Read(std::wstring_view name) const;
+
+private:
+    std::wstring path_;
+};
+
 }  // namespace support

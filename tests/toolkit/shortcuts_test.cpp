@@ -4,7 +4,7 @@
 #include "toolkit/shortcuts.h"
 #include "toolkit_test_support.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -34,16 +34,13 @@ protected:
         (void)TakePending();
     }
 
-    // Pumps until a MenuEvent is taken; returns every wait result up to it.
-    static std::vector<int64_t> PumpToMenuEvent() { return ResultsUntil(MenuEvent); }
-
     HWND window_ = nullptr;
 };
 
 // The keys of a field, and the commands its window gets, in the order they come.
 constexpr std::initializer_list<UINT> KeyMessages = {WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_COMMAND};
 
-TEST_F(ShortcutsTest, ReturnInAFieldReachesTheWindowAsMenuItemZero) {
+TEST_F(ShortcutsTest, ShortcutKeyInAFieldReachesTheWindowAsItsMenuItem) {
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     ASSERT_NE(edit, nullptr);
     ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
@@ -53,55 +50,22 @@ TEST_F(ShortcutsTest, ReturnInAFieldReachesTheWindowAsMenuItemZero) {
     MessageLog log;
     MessageRecorder fieldLog(edit, &log), windowLog(window_, &log);
 
-    PressKey(VK_RETURN);
-    std::vector<int64_t> results = PumpToMenuEvent();
-    ASSERT_FALSE(results.empty());
-    ASSERT_EQ(results.back(), MenuEvent);
-    // The wait that took the key-down returned 256; the very next one the event.
-    ASSERT_GE(results.size(), 2u);
-    EXPECT_EQ(results[results.size() - 2], WM_KEYDOWN);
-    EXPECT_EQ(EventMenuItem(), 0);
-    EXPECT_EQ(EventThread().currentEvent.window, 0);
-    ASSERT_TRUE(KeysHandled());
-    // The key-up is no shortcut, so the field sees it; nothing else of the key.
-    EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(0, 1)}, {edit, WM_KEYUP, VK_RETURN}}, KeyMessages),
-              "");
-
-    log.clear();
-    PressKey(VK_ESCAPE);
-    results = PumpToMenuEvent();
-    ASSERT_FALSE(results.empty());
-    EXPECT_EQ(results.back(), MenuEvent);
-    EXPECT_EQ(EventMenuItem(), 1);
-    ASSERT_TRUE(KeysHandled());
-    EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(1, 1)}, {edit, WM_KEYUP, VK_ESCAPE}}, KeyMessages),
-              "");
-}
-
-TEST_F(ShortcutsTest, OrdinaryKeysReachTheField) {
-    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
-    ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
-    SetFocus(edit);
-    MessageLog log;
-    MessageRecorder fieldLog(edit, &log);
-    PressKey('A');
-    ASSERT_TRUE(KeysHandled());
-    EXPECT_EQ(SequenceMismatch(log, {{edit, WM_KEYDOWN, 'A'}, {edit, WM_CHAR, 'a'}, {edit, WM_KEYUP, 'A'}},
-                               {WM_KEYDOWN, WM_CHAR, WM_KEYUP}),
-              "");
-}
-
-TEST_F(ShortcutsTest, SameKeyAndModifiersReplaceTheItem) {
-    const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
-    SetFocus(edit);
-    ASSERT_NE(AddShortcut(0, VK_RETURN, 0), nullptr);
-    const HACCEL table = AddShortcut(0, VK_RETURN, 5);
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(CopyAcceleratorTableW(table, nullptr, 0), 3) << "Tab, Shift+Tab and one Return entry";
-
-    PressKey(VK_RETURN);
-    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
-    EXPECT_EQ(EventMenuItem(), 5);
+    for (const auto& [key, item] : {std::pair<WORD, WORD>{VK_RETURN, 0}, {VK_ESCAPE, 1}}) {
+        SCOPED_TRACE(key);
+        log.clear();
+        PressKey(key);
+        const std::vector<int64_t> results = ResultsUntil(MenuEvent);
+        ASSERT_GE(results.size(), 2u);
+        ASSERT_EQ(results.back(), MenuEvent);
+        // The wait that took the key-down returned 256; the very next one the event.
+        EXPECT_EQ(results[results.size() - 2], WM_KEYDOWN);
+        EXPECT_EQ(EventMenuItem(), item);
+        EXPECT_EQ(EventThread().currentEvent.window, 0);
+        ASSERT_TRUE(KeysHandled());
+        // The key-up is no shortcut, so the field sees it; nothing else of the key.
+        EXPECT_EQ(SequenceMismatch(log, {{window_, WM_COMMAND, MAKEWPARAM(item, 1)}, {edit, WM_KEYUP, key}}, KeyMessages),
+                  "");
+    }
 }
 
 TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
@@ -115,21 +79,32 @@ TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
     EXPECT_EQ(entries[2].fVirt & 0x1F, 0x0B);
     EXPECT_EQ(entries[3].fVirt & 0x1F, 0x07);
     EXPECT_EQ(entries[4].fVirt & 0x1F, 0x03);
-    MessageRecorder log(edit);
+    MessageLog log;
+    MessageRecorder fieldLog(edit, &log);
 
     PressKey('K', {VK_CONTROL});
-    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    ASSERT_EQ(ResultsUntil(MenuEvent).back(), MenuEvent);
     EXPECT_EQ(EventMenuItem(), 9);
     PressKey(VK_RETURN, {VK_SHIFT});
-    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    ASSERT_EQ(ResultsUntil(MenuEvent).back(), MenuEvent);
     EXPECT_EQ(EventMenuItem(), 11);
     PressKey(VK_RETURN);
-    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    ASSERT_EQ(ResultsUntil(MenuEvent).back(), MenuEvent);
     EXPECT_EQ(EventMenuItem(), 10);
+    // The same key and modifiers again replace the item.
+    EXPECT_EQ(CopyAcceleratorTableW(AddShortcut(0, VK_RETURN, 12), nullptr, 0), 5);
+    PressKey(VK_RETURN);
+    ASSERT_EQ(ResultsUntil(MenuEvent).back(), MenuEvent);
+    EXPECT_EQ(EventMenuItem(), 12);
 
+    // Without Control, K is an ordinary key and reaches the field whole.
+    ASSERT_TRUE(KeysHandled());
+    log.clear();
     PressKey('K');
     ASSERT_TRUE(KeysHandled());
-    EXPECT_EQ(log.Count(WM_CHAR, 'k'), 1u) << "K without Control is no shortcut";
+    EXPECT_EQ(SequenceMismatch(log, {{edit, WM_KEYDOWN, 'K'}, {edit, WM_CHAR, 'k'}, {edit, WM_KEYUP, 'K'}},
+                               {WM_KEYDOWN, WM_CHAR, WM_KEYUP}),
+              "");
 }
 
 class FocusMovementTest : public ShortcutsTest {
@@ -158,35 +133,34 @@ protected:
     HWND a_{}, plain_{}, b_{}, disabled_{}, hidden_{}, c_{};
 };
 
-TEST_F(FocusMovementTest, TabMovesForwardToTheNextCandidate) {
-    SetFocus(a_);
+TEST_F(FocusMovementTest, TabMovesToTheNeighbouringCandidate) {
+    struct Case {
+        const char* name;
+        HWND from;
+        bool shift;
+        HWND to;
+    };
+    const Case cases[] = {
+        {"Tab from a", a_, false, b_},
+        {"Tab from b", b_, false, c_},
+        {"Tab from the last wraps", c_, false, a_},
+        {"Shift+Tab from b", b_, true, a_},
+        {"Shift+Tab from the first wraps", a_, true, c_},
+        {"Shift+Tab from c", c_, true, b_},
+        {"Tab from no candidate does nothing", plain_, false, plain_},
+        {"Shift+Tab from no candidate goes to the last", plain_, true, c_},
+        // The focus outside every control counts as no current window.
+        {"Tab from the window itself", window_, false, a_},
+        {"Shift+Tab from the window itself", window_, true, c_},
+    };
     MessageRecorder log(b_);
-    EXPECT_EQ(Press(VK_TAB), b_);
-    EXPECT_EQ(Press(VK_TAB), c_);
-    EXPECT_EQ(Press(VK_TAB), a_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetFocus(c.from);
+        EXPECT_EQ(c.shift ? Press(VK_TAB, {VK_SHIFT}) : Press(VK_TAB), c.to);
+    }
     EXPECT_EQ(log.Count(WM_KEYDOWN, VK_TAB), 0u);
     EXPECT_EQ(log.Count(WM_CHAR, '\t'), 0u);
-}
-
-TEST_F(FocusMovementTest, ShiftTabMovesBackward) {
-    SetFocus(b_);
-    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), a_);
-    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
-    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), b_);
-}
-
-TEST_F(FocusMovementTest, FromAWindowThatIsNoCandidate) {
-    SetFocus(plain_);
-    EXPECT_EQ(Press(VK_TAB), plain_) << "Tab does nothing";
-    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_) << "Shift+Tab goes to the last candidate";
-}
-
-TEST_F(FocusMovementTest, FromTheWindowItself) {
-    // The focus outside every control counts as no current window.
-    SetFocus(window_);
-    EXPECT_EQ(Press(VK_TAB), a_);
-    SetFocus(window_);
-    EXPECT_EQ(Press(VK_TAB, {VK_SHIFT}), c_);
 }
 
 TEST_F(FocusMovementTest, DescendantsOfControlsAreCandidatesToo) {
@@ -211,7 +185,7 @@ TEST_F(FocusMovementTest, TabShortcutReplacingTheDefaultStopsFocusMovement) {
     ASSERT_NE(AddShortcut(0, VK_TAB, 20), nullptr);
     SetFocus(a_);
     PressKey(VK_TAB);
-    const std::vector<int64_t> results = PumpToMenuEvent();
+    const std::vector<int64_t> results = ResultsUntil(MenuEvent);
     ASSERT_FALSE(results.empty());
     EXPECT_EQ(results.back(), MenuEvent);
     EXPECT_EQ(EventMenuItem(), 20);
@@ -267,7 +241,7 @@ TEST_F(ShortcutsTest, ShortcutShowsKeyboardCuesUntilDeactivation) {
     CueRecorder cues(window_);
     cues.state = UISF_HIDEFOCUS | UISF_HIDEACCEL;
     PressKey(VK_RETURN);
-    ASSERT_EQ(PumpToMenuEvent().back(), MenuEvent);
+    ASSERT_EQ(ResultsUntil(MenuEvent).back(), MenuEvent);
     EXPECT_EQ(cues.Changes(), std::vector<WPARAM>{ShowCues});
 
     cues.state = 0;
