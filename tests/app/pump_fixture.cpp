@@ -14,10 +14,6 @@ std::vector<BeepRecord>& Beeps() {
 
 std::atomic<HWND> g_watched{nullptr};
 
-}  // namespace
-
-void WatchLengthAtBeeps(HWND window) { g_watched.store(window); }
-
 BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration) {
     // Asked before taking the lock: the main thread answers it.
     const HWND watched = g_watched.load();
@@ -27,14 +23,13 @@ BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration) {
     return TRUE;
 }
 
+}  // namespace
+
+void WatchLengthAtBeeps(HWND window) { g_watched.store(window); }
+
 std::vector<BeepRecord> TakeBeeps() {
     toolkit::Guard guard(BeepLock());
     return Beeps();
-}
-
-void ClearBeeps() {
-    toolkit::Guard guard(BeepLock());
-    Beeps().clear();
 }
 
 std::wstring WindowText(HWND window) {
@@ -44,18 +39,53 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+bool MakeTranscript(HWND& parent, HWND& edit) {
+    parent = CreateWindowExW(0, L"STATIC", L"transcript", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr,
+                             nullptr, nullptr, nullptr);
+    edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", 0x500308C4, 0, 0, 400, 300, parent, nullptr, nullptr,
+                           nullptr);
+    if (!parent || !edit) return false;
+    app::PrepareTranscript(edit);
+    return true;
+}
+
+bool Activate(HWND window) {
+    SetForegroundWindow(window);
+    return PumpUntil([&] { return GetForegroundWindow() == window && GetActiveWindow() == window; }, 5000);
+}
+
+int FirstCharacterX(HWND edit) { return static_cast<short>(LOWORD(SendMessageW(edit, EM_POSFROMCHAR, 0, 0))); }
+
+bool LastCharacterVisible(HWND edit) {
+    const int length = GetWindowTextLengthW(edit);
+    const LRESULT pos = SendMessageW(edit, EM_POSFROMCHAR, static_cast<WPARAM>(length - 1), 0);
+    RECT client{};
+    GetClientRect(edit, &client);
+    const int y = static_cast<short>(HIWORD(pos));
+    return pos != -1 && y >= 0 && y < client.bottom;
+}
+
+support::MessageRecorder RecordPaints(HWND edit, std::vector<int>& lengths) {
+    return support::MessageRecorder(edit, nullptr, [edit, &lengths](UINT message, WPARAM, LPARAM) {
+        if (message == WM_PAINT) lengths.push_back(GetWindowTextLengthW(edit));
+        return std::optional<LRESULT>();
+    });
+}
+
+void HoldPaints(app::TranscriptFeed& feed, size_t chars) {
+    app::TranscriptPace::Settings pace;
+    pace.minPartChars = 1;
+    pace.maxPartChars = chars;
+    pace.paintShare = 1e-6;
+    feed.ConfigurePace(pace);
+}
+
 Gate::Gate() { EXPECT_TRUE(event_.Made()) << "cannot make the event " << support::Utf8(event_.Name()); }
 
 void PumpTest::SetUp() {
-    ClearBeeps();
+    Beeps().clear();  // no pump runs between tests
     app::SetBeepFunction(&RecordBeep);
-    parent_ = CreateWindowExW(0, L"STATIC", L"pumps", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr,
-                              nullptr, nullptr, nullptr);
-    ASSERT_TRUE(parent_);
-    edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", 0x500308C4, 0, 0, 600, 400, parent_, nullptr, nullptr,
-                            nullptr);
-    ASSERT_TRUE(edit_);
-    app::PrepareTranscript(edit_);
+    ASSERT_TRUE(MakeTranscript(parent_, edit_));
     ASSERT_TRUE(feed_.Attach(edit_));
 }
 

@@ -8,6 +8,7 @@
 #include "app/transcript_view.h"
 #include "channel/child_io.h"
 #include "channel/child_launch.h"
+#include "support/message_recorder.h"
 #include "support/named_event.h"
 #include "support/text.h"
 #include "support/waiting.h"
@@ -36,10 +37,27 @@ struct BeepRecord {
 void WatchLengthAtBeeps(HWND window);
 
 std::vector<BeepRecord> TakeBeeps();
-void ClearBeeps();
-BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration);
 
 std::wstring WindowText(HWND window);
+
+// A transcript control as the console makes it, in a visible top-level
+// window; false when either could not be made.
+bool MakeTranscript(HWND& parent, HWND& edit);
+// Makes `window` the foreground and active one; false when it never became so.
+bool Activate(HWND window);
+
+// The x of the transcript's first character: where the view stands sideways.
+int FirstCharacterX(HWND edit);
+
+// The transcript's last character lies inside its client area.
+bool LastCharacterVisible(HWND edit);
+
+// Records the length of `edit`'s text at each of its paints into `lengths`
+// while the recorder lives.
+support::MessageRecorder RecordPaints(HWND edit, std::vector<int>& lengths);
+
+// Parts of at most `chars` characters, and no paint until a flood is over.
+void HoldPaints(app::TranscriptFeed& feed, size_t chars);
 
 // A named event through which a test and pump_child take turns: the child
 // waits at Await() until the test opens the gate, or opens it at Signal()

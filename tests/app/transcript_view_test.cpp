@@ -1,3 +1,4 @@
+#include "app/transcript_feed.h"
 #include "app/transcript_view.h"
 
 #include "pump_fixture.h"
@@ -14,16 +15,8 @@ namespace {
 class TranscriptView : public testing::Test {
 protected:
     void SetUp() override {
-        parent_ = CreateWindowExW(0, L"STATIC", L"view", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr,
-                                  nullptr, nullptr, nullptr);
-        ASSERT_TRUE(parent_);
-        edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", 0x500308C4, 0, 0, 400, 300, parent_, nullptr,
-                                nullptr, nullptr);
-        ASSERT_TRUE(edit_);
-        app::PrepareTranscript(edit_);
-        SetForegroundWindow(parent_);
-        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == parent_ && GetActiveWindow() == parent_; }, 5000))
-            << "the test window never became the active one";
+        ASSERT_TRUE(MakeTranscript(parent_, edit_));
+        ASSERT_TRUE(Activate(parent_)) << "the test window never became the active one";
     }
     void TearDown() override { DestroyWindow(parent_); }
 
@@ -33,14 +26,6 @@ protected:
         return text;
     }
     [[nodiscard]] LRESULT FirstVisibleLine() const { return SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0); }
-    [[nodiscard]] bool LastCharacterVisible() const {
-        const int length = GetWindowTextLengthW(edit_);
-        const LRESULT pos = SendMessageW(edit_, EM_POSFROMCHAR, static_cast<WPARAM>(length - 1), 0);
-        RECT client;
-        GetClientRect(edit_, &client);
-        const int y = static_cast<short>(HIWORD(pos));
-        return pos != -1 && y >= 0 && y < client.bottom;
-    }
 
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
@@ -57,30 +42,26 @@ TEST_F(TranscriptView, AppendedTextIsKeptWholeFarBeyondTheVisibleLines) {
     EXPECT_TRUE(WindowText(edit_) == expected) << WindowText(edit_).size() << " of " << expected.size();
 }
 
+// The view follows the output unless a reader holds a place: a caret at the
+// end, or a selection in a transcript without the focus, holds none.
 TEST_F(TranscriptView, NewestOutputStaysInView) {
-    for (int i = 0; i < 5; ++i) app::AppendToTranscript(edit_, Lines(i * 100 + 1, i * 100 + 100));
-    EXPECT_GT(FirstVisibleLine(), 0);
-    EXPECT_TRUE(LastCharacterVisible());
-    DWORD start = 0, end = 0;
-    SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ(static_cast<int>(end), GetWindowTextLengthW(edit_));
-}
-
-TEST_F(TranscriptView, FocusedCaretAtTheEndFollowsTheOutput) {
-    app::AppendToTranscript(edit_, Lines(1, 200));
-    SetFocus(edit_);
-    ASSERT_EQ(GetFocus(), edit_);
-    const int length = GetWindowTextLengthW(edit_);
-    SendMessageW(edit_, EM_SETSEL, length, length);
-    app::AppendToTranscript(edit_, Lines(201, 400));
-    EXPECT_TRUE(LastCharacterVisible());
-}
-
-TEST_F(TranscriptView, SelectionAtTheEndOfAnUnfocusedTranscriptIsNoReader) {
-    app::AppendToTranscript(edit_, Lines(1, 300));
-    SendMessageW(edit_, EM_SETSEL, 0, 5);  // not focused: the view still follows
-    app::AppendToTranscript(edit_, Lines(301, 600));
-    EXPECT_TRUE(LastCharacterVisible());
+    enum Place { None, FocusedCaretAtTheEnd, UnfocusedSelection };
+    for (Place place : {None, FocusedCaretAtTheEnd, UnfocusedSelection}) {
+        SCOPED_TRACE(place);
+        SetWindowTextW(edit_, L"");
+        SetFocus(place == FocusedCaretAtTheEnd ? edit_ : parent_);
+        ASSERT_EQ(GetFocus() == edit_, place == FocusedCaretAtTheEnd);
+        app::AppendToTranscript(edit_, Lines(1, 300));
+        const int length = GetWindowTextLengthW(edit_);
+        if (place == FocusedCaretAtTheEnd) SendMessageW(edit_, EM_SETSEL, length, length);
+        if (place == UnfocusedSelection) SendMessageW(edit_, EM_SETSEL, 0, 5);
+        for (int i = 3; i < 6; ++i) app::AppendToTranscript(edit_, Lines(i * 100 + 1, i * 100 + 100));
+        EXPECT_GT(FirstVisibleLine(), 0);
+        EXPECT_TRUE(LastCharacterVisible(edit_));
+        DWORD start = 0, end = 0;
+        SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_TRUE(place == UnfocusedSelection || static_cast<int>(end) == GetWindowTextLengthW(edit_)) << end;
+    }
 }
 
 // How the reader has scrolled the view sideways.
@@ -90,13 +71,11 @@ struct ReaderCase {
     const char* name;
     bool upward;  // the anchor after the caret
     Sideways sideways;
+    bool throughTheFeed = false;  // in small parts, the paints held back until all is in
 };
 
 class TranscriptReader : public TranscriptView, public testing::WithParamInterface<ReaderCase> {
 protected:
-    [[nodiscard]] int FirstCharacterX() const {
-        return static_cast<short>(LOWORD(SendMessageW(edit_, EM_POSFROMCHAR, 0, 0)));
-    }
     [[nodiscard]] int AverageCharacterWidth() const {
         const HDC dc = GetDC(edit_);
         const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(edit_, WM_GETFONT, 0, 0)));
@@ -126,7 +105,7 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     ASSERT_EQ(GetFocus(), edit_);
     // The newest line is long too, so the view followed it sideways.
     SendMessageW(edit_, EM_LINESCROLL, static_cast<WPARAM>(-100000), 0);
-    const int leftmostX = FirstCharacterX();
+    const int leftmostX = FirstCharacterX(edit_);
     const int step = AverageCharacterWidth();
     // A selection from inside line 10 into line 11, both ends in view.
     int line = 10;
@@ -141,21 +120,16 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
             const LRESULT lineEnd = LineEnd(line);
             SendMessageW(edit_, EM_SETSEL, lineEnd, lineEnd);
             SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
-            if ((leftmostX - FirstCharacterX()) % step != 0) break;
+            if ((leftmostX - FirstCharacterX(edit_)) % step != 0) break;
         }
         low = c.upward ? LineEnd(line) : SendMessageW(edit_, EM_LINEINDEX, line, 0) + 20;
         high = c.upward ? LineEnd(line) + 2 + 30 : LineEnd(line);
     }
-    // EM_SETSEL takes the anchor first.
-    if (c.upward) {
-        SendMessageW(edit_, EM_SETSEL, high, low);
-    } else {
-        SendMessageW(edit_, EM_SETSEL, low, high);
-    }
+    SendMessageW(edit_, EM_SETSEL, c.upward ? high : low, c.upward ? low : high);  // the anchor first
     if (c.sideways == Sideways::ByWholeCharacters) SendMessageW(edit_, EM_LINESCROLL, 25, 0);
     SendMessageW(edit_, EM_LINESCROLL, 0, 8 - FirstVisibleLine());
     ASSERT_EQ(FirstVisibleLine(), 8);
-    const int x = FirstCharacterX();
+    const int x = FirstCharacterX(edit_);
     switch (c.sideways) {
     case Sideways::NotAtAll: ASSERT_EQ(x, leftmostX); break;
     case Sideways::ByWholeCharacters: ASSERT_EQ(leftmostX - x, 25 * step); break;
@@ -166,25 +140,40 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     ASSERT_TRUE(GetCaretPos(&caretAt));
     ASSERT_EQ(caretAt.x, PositionOf(caret).x);
 
-    for (int batch = 0; batch < 3; ++batch) app::AppendToTranscript(edit_, Lines(301 + batch * 100, 400 + batch * 100));
+    if (c.throughTheFeed) {
+        app::TranscriptFeed feed;
+        ASSERT_TRUE(feed.Attach(edit_));
+        HoldPaints(feed, 1000);
+        std::vector<int> paints;
+        const auto recorder = RecordPaints(edit_, paints);
+        uint64_t last = 0;
+        for (int i = 301; i <= 600; ++i) last = feed.Hand(Lines(i, i, 30));
+        ASSERT_TRUE(PumpUntil([&] { return feed.IsShown(last); }));
+        const int length = GetWindowTextLengthW(edit_);
+        ASSERT_TRUE(PumpUntil([&] { return !paints.empty() && paints.back() == length; }));
+        feed.Close();
+    } else {
+        for (int from = 301; from <= 600; from += 100) app::AppendToTranscript(edit_, Lines(from, from + 99));
+    }
 
     DWORD start = 0, end = 0;
     SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, static_cast<DWORD>(low));
     EXPECT_EQ(end, static_cast<DWORD>(high));
     EXPECT_EQ(FirstVisibleLine(), 8);
-    EXPECT_EQ(FirstCharacterX(), x);
+    EXPECT_EQ(FirstCharacterX(edit_), x);
     ASSERT_TRUE(GetCaretPos(&caretAt));
     const POINT expectedCaret = PositionOf(caret);
     EXPECT_EQ(caretAt.x, expectedCaret.x);
     EXPECT_EQ(caretAt.y, expectedCaret.y);
-    EXPECT_TRUE(WindowText(edit_).ends_with(L"line 600"));
+    EXPECT_TRUE(WindowText(edit_) == text + Lines(301, 600, c.throughTheFeed ? 30 : 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, TranscriptReader,
                          testing::Values(ReaderCase{"Downward", false, Sideways::NotAtAll},
                                          ReaderCase{"Upward", true, Sideways::NotAtAll},
                                          ReaderCase{"UpwardByWholeCharacters", true, Sideways::ByWholeCharacters},
+                                         ReaderCase{"UpwardThroughTheFeed", true, Sideways::ByWholeCharacters, true},
                                          ReaderCase{"DownwardAtALongLinesEnd", false, Sideways::ToALongLinesEnd},
                                          ReaderCase{"UpwardAtALongLinesEnd", true, Sideways::ToALongLinesEnd}),
                          [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
