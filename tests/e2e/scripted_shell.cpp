@@ -42,6 +42,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -74,11 +75,14 @@ void WriteAll(HANDLE h, std::string_view bytes) {
     }
 }
 
+[[noreturn]] void GiveUp(const std::string& why) {
+    WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: " + why + "\n");
+    ExitProcess(GaveUp);
+}
+
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return -1;
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
 std::string Unescape(std::string_view text) {
@@ -154,10 +158,7 @@ void WaitForInput(const std::string& what, Test satisfied) {
         if (done) return;
         if (ended) ExitProcess(InputEnded);
         const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) {
-            WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: gave up waiting for " + what + "\n");
-            ExitProcess(GaveUp);
-        }
+        if (now >= deadline) GiveUp("gave up waiting for " + what);
         WaitForSingleObject(input.changed, static_cast<DWORD>(deadline - now));
     }
 }
@@ -185,10 +186,8 @@ std::wstring Folder(const std::wstring& path) {
 // handle of this process to wait for.
 void Spawn(const std::wstring& script) {
     HANDLE self = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0)) {
-        WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot spawn\n");
-        ExitProcess(GaveUp);
-    }
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0))
+        GiveUp("cannot spawn");
     SetEnvironmentVariableW(L"WSLC_SHELL_SCRIPT", script.c_str());
     SetEnvironmentVariableW(L"WSLC_SHELL_INPUT_LOG", (script + L".input").c_str());
     SetEnvironmentVariableW(L"WSLC_SHELL_INFO", nullptr);
@@ -210,10 +209,8 @@ void Spawn(const std::wstring& script) {
     startup.hStdOutput = inheritable(STD_OUTPUT_HANDLE);
     startup.hStdError = inheritable(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
-        WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot spawn\n");
-        ExitProcess(GaveUp);
-    }
+    if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
+        GiveUp("cannot spawn");
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
@@ -223,11 +220,10 @@ void Spawn(const std::wstring& script) {
 void RunCommand(std::string_view command, std::string_view argument, const std::wstring& scriptFolder,
                 size_t& expectFrom) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     if (command == "out") {
         WriteAll(out, Unescape(argument));
     } else if (command == "err") {
-        WriteAll(err, Unescape(argument));
+        WriteAll(GetStdHandle(STD_ERROR_HANDLE), Unescape(argument));
     } else if (command == "expect") {
         const std::string wanted = Unescape(argument);
         WaitForInput("expect " + std::string(argument), [&](const std::string& received) {
@@ -251,26 +247,21 @@ void RunCommand(std::string_view command, std::string_view argument, const std::
         SetEvent(input.readAllowed);
     } else if (command == "wait-file") {
         const std::wstring path = scriptFolder + L"\\" + Wide(argument);
-        if (!support::WaitUntil([&] { return support::FileExists(path); }, WaitLimitMs, 10)) {
-            WriteAll(err, "scripted shell: gave up waiting for file " + std::string(argument) + "\n");
-            ExitProcess(GaveUp);
-        }
+        if (!support::WaitUntil([&] { return support::FileExists(path); }, WaitLimitMs, 10))
+            GiveUp("gave up waiting for file " + std::string(argument));
     } else if (command == "spawn") {
         Spawn(scriptFolder + L"\\" + Wide(argument));
     } else if (command == "wait-parent") {
         const HANDLE parent = reinterpret_cast<HANDLE>(
             static_cast<uintptr_t>(std::wcstoull(Environment(L"WSLC_SHELL_PARENT").c_str(), nullptr, 10)));
-        if (!parent || WaitForSingleObject(parent, WaitLimitMs) != WAIT_OBJECT_0) {
-            WriteAll(err, "scripted shell: gave up waiting for the parent\n");
-            ExitProcess(GaveUp);
-        }
+        if (!parent || WaitForSingleObject(parent, WaitLimitMs) != WAIT_OBJECT_0)
+            GiveUp("gave up waiting for the parent");
     } else if (command == "touch") {
         (void)support::WriteFileBytes(scriptFolder + L"\\" + Wide(argument), "touched");
     } else if (command == "exit") {
         ExitProcess(static_cast<UINT>(std::atol(std::string(argument).c_str())));
     } else {
-        WriteAll(err, "scripted shell: unknown command " + std::string(command) + "\n");
-        ExitProcess(GaveUp);
+        GiveUp("unknown command " + std::string(command));
     }
 }
 
@@ -297,10 +288,7 @@ int main() {
     if (!reader) return GaveUp;
 
     const std::wstring scriptPath = Environment(L"WSLC_SHELL_SCRIPT");
-    if (!scriptPath.empty() && !support::FileExists(scriptPath)) {
-        WriteAll(GetStdHandle(STD_ERROR_HANDLE), "scripted shell: cannot read the script\n");
-        return GaveUp;
-    }
+    if (!scriptPath.empty() && !support::FileExists(scriptPath)) GiveUp("cannot read the script");
     const std::string script = scriptPath.empty() ? std::string() : support::ReadFileBytes(scriptPath);
     const std::wstring scriptFolder = Folder(scriptPath);
 

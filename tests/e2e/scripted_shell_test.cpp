@@ -50,9 +50,7 @@ public:
             ADD_FAILURE() << "CreatePipe failed";
             return;
         }
-        SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+        for (HANDLE ours : {inWrite, outRead, errRead}) SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
         input_.reset(inWrite);
         // A look at the shell's end of its input, to see what waits there unread.
         HANDLE peek = nullptr;
@@ -70,9 +68,7 @@ public:
         PROCESS_INFORMATION info{};
         const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
                                             CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &info);
-        CloseHandle(inRead);
-        CloseHandle(outWrite);
-        CloseHandle(errWrite);
+        for (HANDLE theirs : {inRead, outWrite, errWrite}) CloseHandle(theirs);
         output_ = std::make_unique<PipeReader>(outRead);
         errors_ = std::make_unique<PipeReader>(errRead);
         if (!started) {
@@ -113,7 +109,7 @@ private:
     std::unique_ptr<PipeReader> output_, errors_;
 };
 
-TEST(ScriptedShell, WritesTextWithEscapesToEachStream) {
+TEST(ScriptedShell, WritesWhatTheScriptSaysToEachStream) {
     TestFolder folder;
     ScriptedShellProcess shell(folder,
                                "# a comment\n"
@@ -121,9 +117,12 @@ TEST(ScriptedShell, WritesTextWithEscapesToEachStream) {
                                "\n"
                                "err to\\terror\\r\\n\n"
                                "out \\x00\\xc3\\xA9 raw \xe2\x82\xac\\\\\\x4\n"
-                               "out  two spaces kept \n");
+                               "out  two spaces kept \n"
+                               "flood 20000\n");
     EXPECT_EQ(shell.Finish(), 0u);
-    EXPECT_EQ(shell.output, "plain text\n\0\xc3\xa9 raw \xe2\x82\xac\\\\x4 two spaces kept "s);
+    std::string expected = "plain text\n\0\xc3\xa9 raw \xe2\x82\xac\\\\x4 two spaces kept "s;
+    for (int i = 1; i <= 20000; ++i) expected += "line " + std::to_string(i) + "\n";
+    EXPECT_EQ(shell.output, expected);
     EXPECT_EQ(shell.errors, "to\terror\r\n");
 }
 
@@ -148,35 +147,21 @@ TEST(ScriptedShell, WaitsForExpectedInputAndLogsEveryByte) {
     EXPECT_NE(info.find("scripted_shell.exe\" bash --noediting -i -s\n"), std::string::npos) << info;
 }
 
-TEST(ScriptedShell, FloodsNumberedLines) {
-    TestFolder folder;
-    ScriptedShellProcess shell(folder, "flood 20000\n");
-    EXPECT_EQ(shell.Finish(), 0u);
-    std::string expected;
-    for (int i = 1; i <= 20000; ++i) expected += "line " + std::to_string(i) + "\n";
-    EXPECT_EQ(shell.output, expected);
-    EXPECT_EQ(shell.errors, "");
-}
-
 TEST(ScriptedShell, ExitCodes) {
-    {
+    struct Case {
+        const char* script;
+        DWORD code;
+        std::string output, errors;  // errors: a piece of them
+    };
+    for (const Case& c : {Case{"out x\nexit 7\nout never\n", 7, "x", ""},
+                          Case{"expect never\n", 91, "", ""},  // input ends while waiting
+                          Case{"bogus\n", 90, "", "unknown command bogus"}}) {
+        SCOPED_TRACE(c.script);
         TestFolder folder;
-        ScriptedShellProcess shell(folder, "out x\nexit 7\nout never\n");
-        EXPECT_EQ(shell.Finish(), 7u);
-        EXPECT_EQ(shell.output, "x");
-    }
-    {
-        SCOPED_TRACE("input ends while waiting");
-        TestFolder folder;
-        ScriptedShellProcess shell(folder, "expect never\n");
-        EXPECT_EQ(shell.Finish(), 91u);
-    }
-    {
-        SCOPED_TRACE("unknown command");
-        TestFolder folder;
-        ScriptedShellProcess shell(folder, "bogus\n");
-        EXPECT_EQ(shell.Finish(), 90u);
-        EXPECT_NE(shell.errors.find("unknown command bogus"), std::string::npos);
+        ScriptedShellProcess shell(folder, c.script);
+        EXPECT_EQ(shell.Finish(), c.code);
+        EXPECT_EQ(shell.output, c.output);
+        EXPECT_NE(shell.errors.find(c.errors), std::string::npos) << shell.errors;
     }
 }
 
