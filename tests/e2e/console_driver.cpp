@@ -33,6 +33,12 @@ std::wstring NameOf(const std::wstring& entry) {
     return entry.substr(0, equals);
 }
 
+bool TitledTest(HWND window) {
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    return std::wstring_view(title) == L"test";
+}
+
 }  // namespace
 
 std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& changes) {
@@ -106,8 +112,6 @@ bool SameFileContents(const std::wstring& a, const std::wstring& b) {
     return !x.empty() && x == support::ReadFileBytes(b);
 }
 
-// ---- BeepTrace ----
-
 std::wstring BeepTrace::File() { return WindowsPathOfUnixPath(Utf8(EnvironmentVariable(L"WSLC_TRACE_FILE"))); }
 
 bool BeepTrace::LimitRelayToBeep() {
@@ -152,8 +156,6 @@ std::vector<BeepCall> BeepTrace::Calls(DWORD processId) const {
     return calls;
 }
 
-// ---- ConsoleSession ----
-
 ConsoleSession::~ConsoleSession() {
     if (process_) {
         if (owned_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
@@ -192,14 +194,11 @@ bool ConsoleSession::Start(const LaunchOptions& options, std::wstring* failure) 
 
     const bool found = WaitUntil(
         [&] {
-            for (HWND w : VisibleTopLevelWindows(processId_)) {
-                wchar_t title[64] = {};
-                GetWindowTextW(w, title, 64);
-                if (std::wstring_view(title) == L"test") {
+            for (HWND w : VisibleTopLevelWindows(processId_))
+                if (TitledTest(w)) {
                     window_ = w;
                     return true;
                 }
-            }
             return HasExited();
         },
         20000);
@@ -400,17 +399,13 @@ HWND FindConsoleWindow() {
     HWND found = nullptr;
     EnumWindows(
         [](HWND w, LPARAM p) -> BOOL {
-            wchar_t title[64] = {};
-            GetWindowTextW(w, title, 64);
-            if (!IsWindowVisible(w) || std::wstring_view(title) != L"test" || !GetDlgItem(w, 0)) return TRUE;
+            if (!IsWindowVisible(w) || !TitledTest(w) || !GetDlgItem(w, 0)) return TRUE;
             *reinterpret_cast<HWND*>(p) = w;
             return FALSE;
         },
         reinterpret_cast<LPARAM>(&found));
     return found;
 }
-
-// ---- ScriptedShell ----
 
 std::vector<std::pair<std::wstring, std::wstring>> ScriptedShell::Environment() const {
     return {{L"WSLC_SHELL_SCRIPT", folder_.File(L"script.txt")},
