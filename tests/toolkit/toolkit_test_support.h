@@ -17,6 +17,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -121,18 +122,10 @@ inline std::vector<Event> QueuedEvents() {
     return events;
 }
 
-inline bool Contains(const std::vector<Event>& events, int64_t code) {
-    for (const Event& e : events)
-        if (e.code == code) return true;
-    return false;
-}
-
 inline size_t Count(const std::vector<Event>& events, int64_t code) {
-    size_t n = 0;
-    for (const Event& e : events)
-        if (e.code == code) ++n;
-    return n;
+    return static_cast<size_t>(std::ranges::count(events, code, &Event::code));
 }
+inline bool Contains(const std::vector<Event>& events, int64_t code) { return Count(events, code) > 0; }
 
 // The events taken through the real wait until `enough` holds for them
 // (bounded by the patience), followed by those already queued then: a check
