@@ -134,8 +134,8 @@ uintptr_t KeepOrClose(StartedChild child, uint32_t flags) noexcept {
 // link).
 uintptr_t StartThroughShell(const wchar_t* program, const wchar_t* parameters, const wchar_t* directory,
                             int showState, uint32_t flags) {
-    const std::wstring programDirectory = directory ? std::wstring() : DirectoryFromProgram(program);
-    if (!directory && !programDirectory.empty()) directory = programDirectory.c_str();
+    const std::wstring fromProgram = directory ? std::wstring() : DirectoryFromProgram(program);
+    if (!fromProgram.empty()) directory = fromProgram.c_str();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;

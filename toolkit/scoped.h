@@ -2,8 +2,9 @@
 // Small owners for Win32 resources: a move-only handle wrapper whose traits
 // say which value means "none", a critical section, one scoped guard for it
 // and for slim reader/writer locks (std::mutex depends on the MinGW thread
-// model; these do not), and process-wide state that is never destroyed. Nothing here needs more than the platform's
-// headers, so every folder may use it.
+// model; these do not), and process-wide state that is never destroyed.
+// Nothing here needs more than the platform's headers, so every folder may
+// use it.
 
 #include <windows.h>
 

@@ -81,8 +81,9 @@ TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     std::wstring flood;
     uint64_t last = 0;
     for (int i = 0; i < 2000; ++i) {
-        flood += L"\r\nline " + std::to_wstring(i);
-        last = feed_.Hand(L"\r\nline " + std::to_wstring(i));
+        const std::wstring line = L"\r\nline " + std::to_wstring(i);
+        flood += line;
+        last = feed_.Hand(line);
     }
     ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(last); }));
     EXPECT_TRUE(WindowText(edit_) == flood);
