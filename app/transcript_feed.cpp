@@ -124,6 +124,18 @@ void TranscriptFeed::Deliver() noexcept {
             batchMarks_.swap(pendingMarks_);
             pendingMarks_.clear();
             batchAt_ = 0;
+        } else if (!pending_.empty() && batch_.size() - batchAt_ < pace_.PartChars()) {
+            // What is left of the batch is less than a part: the text that
+            // came since joins it, so that no append is short only because
+            // the pump handed its text over in two goes (each append costs
+            // a walk over the whole transcript).
+            batch_.erase(0, batchAt_);
+            for (Mark& mark : batchMarks_) mark.end -= batchAt_;
+            for (const Mark& mark : pendingMarks_) batchMarks_.push_back({mark.ticket, batch_.size() + mark.end});
+            batch_ += pending_;
+            pending_.clear();
+            pendingMarks_.clear();
+            batchAt_ = 0;
         }
         if (batch_.empty()) return;
         transcript = transcript_;

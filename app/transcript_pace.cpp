@@ -19,10 +19,11 @@ void TranscriptPace::Configure(const Settings& settings) noexcept { settings_ = 
 
 size_t TranscriptPace::PartChars() const noexcept {
     // Every append costs the control a pass over all it holds before it adds
-    // anything, so appends are as long as the window can afford: when paints
-    // are dear, a little longer than one paint (both walk the control's
+    // anything, so appends are as long as the window can afford: once
+    // paints are dear, as long as one paint (both walk the control's
     // lines), so the window answers within about a paint either way.
-    const double ms = std::max(settings_.partMs, paintMs_ * 1.25);
+    const double paint = NextPaintMs();
+    const double ms = paint > settings_.dearPaintMs ? paint : settings_.partMs;
     const double chars = charsPerMs_ * ms;
     if (chars >= static_cast<double>(settings_.maxPartChars)) return settings_.maxPartChars;
     return std::min(settings_.maxPartChars, std::max(settings_.minPartChars, static_cast<size_t>(chars)));
@@ -38,6 +39,7 @@ void TranscriptPace::BeforeAppend(HWND edit) noexcept {
 bool TranscriptPace::AfterAppend(HWND edit, size_t chars, bool more) noexcept {
     const double now = NowMs();
     appendEndedAt_ = now;
+    heldChars_ = static_cast<double>(GetWindowTextLengthW(edit));
     // Only a full part tells the rate: a small one is mostly the walk to
     // the end of the text.
     if (chars >= PartChars() / 2) {
@@ -59,11 +61,19 @@ bool TranscriptPace::AfterAppend(HWND edit, size_t chars, bool more) noexcept {
     return !more;
 }
 
+double TranscriptPace::NextPaintMs() const noexcept {
+    if (paintedChars_ <= 0 || heldChars_ <= paintedChars_) return paintMs_;
+    return paintMs_ * heldChars_ / paintedChars_;
+}
+
 double TranscriptPace::PaintGapMs() const noexcept {
     // Paints take at most their share of the time; while they are cheap,
-    // the shown text lags no more than showWithinMs behind.
+    // the shown text lags no more than showWithinMs behind. Once painting
+    // all the text costs more than its share of the time the text took to
+    // come, a flood is painted only when it goes quiet.
     const double share = std::clamp(settings_.paintShare, 1e-6, 1.0);
-    return std::max(paintMs_ * (1 - share) / share, settings_.showWithinMs - paintMs_);
+    const double paint = NextPaintMs();
+    return std::max(paint * (1 - share) / share, settings_.showWithinMs - paint);
 }
 
 bool TranscriptPace::PaintDue() const noexcept { return paintOwed_ && NowMs() - lastPaintAt_ >= PaintGapMs(); }
@@ -74,6 +84,7 @@ void TranscriptPace::PaintNow(HWND edit) noexcept {
     UpdateWindow(edit);
     lastPaintAt_ = NowMs();
     paintMs_ = lastPaintAt_ - start;
+    paintedChars_ = heldChars_ = static_cast<double>(GetWindowTextLengthW(edit));
     paintOwed_ = false;
 }
 

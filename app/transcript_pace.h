@@ -11,7 +11,9 @@
 // before paint messages) not at all until the flood ends; here it paints at
 // a measured rate: at least once a second while paints are cheap, never
 // more than a small share of the time when they are dear, in a turn of its
-// own, and once more as soon as the flood goes quiet.
+// own, and once more as soon as the flood goes quiet. A paint costs in
+// proportion to the text the control holds, so what the next one will cost
+// is the last one's cost grown with the text since.
 
 #include <windows.h>
 
@@ -22,7 +24,8 @@ namespace app {
 class TranscriptPace {
 public:
     struct Settings {
-        double partMs = 200;          // the shortest time an append aims at
+        double partMs = 200;          // what an append aims at while paints are cheap
+        double dearPaintMs = 250;     // beyond this an append aims at one paint
         double paintShare = 0.05;     // the most of a flood's time its paints take
         double showWithinMs = 1000;   // how long shown text may lag while paints are cheap
         unsigned quietMs = 30;        // no new text for this long: the flood has ended
@@ -53,10 +56,13 @@ public:
 
 private:
     [[nodiscard]] double PaintGapMs() const noexcept;
+    [[nodiscard]] double NextPaintMs() const noexcept;
 
     Settings settings_;
-    double charsPerMs_ = 250;      // measured by the last appends
+    double charsPerMs_ = 100;      // measured by the last appends
     double paintMs_ = 0;           // what the last paint of ours took
+    double paintedChars_ = 0;      // how much text the control held then
+    double heldChars_ = 0;         // how much it holds now
     double lastPaintAt_ = -1e12;   // when it ended
     double appendStartedAt_ = 0;
     double appendEndedAt_ = 0;

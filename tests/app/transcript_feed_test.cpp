@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace apptest {
@@ -72,20 +73,42 @@ TEST_F(TranscriptFeed, PiecesHandedByAnotherThreadArriveInOrderWithOneWakeUp) {
     EXPECT_EQ(wakeUps.messages.size() - wakeUps.Count(WM_TIMER), 1u);
 }
 
-// Paints held back while a flood goes in come once it ends: the control
-// paints the whole text, the newest line in view.
+// A flood goes in small parts, and text handed over meanwhile joins it: it
+// arrives in order, and no piece counts as shown before all of it is in the
+// control. Paints held back meanwhile come once it ends: the control paints
+// the whole text, the newest line in view.
 TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     HoldPaints(feed_, 500);
     std::vector<int> paints;
     const auto recorder = RecordPaints(edit_, paints);
     std::wstring flood;
-    uint64_t last = 0;
-    for (int i = 0; i < 2000; ++i) {
-        const std::wstring line = L"\r\nline " + std::to_wstring(i);
-        flood += line;
-        last = feed_.Hand(line);
-    }
-    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(last); }));
+    std::vector<std::pair<uint64_t, size_t>> pieces;  // ticket, where its text ends
+    auto hand = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const std::wstring line = L"\r\nline " + std::to_wstring(i);
+            flood += line;
+            pieces.emplace_back(feed_.Hand(line), flood.size());
+        }
+    };
+    size_t shownPieces = 0;
+    bool shownEarly = false;
+    auto shown = [&](size_t piece) {
+        while (shownPieces < pieces.size() && feed_.IsShown(pieces[shownPieces].first)) ++shownPieces;
+        if (shownPieces > 0 && static_cast<size_t>(GetWindowTextLengthW(edit_)) < pieces[shownPieces - 1].second)
+            shownEarly = true;
+        return shownPieces > piece;
+    };
+    auto oneMessage = [] {
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        else MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    };
+    hand(0, 1000);
+    ASSERT_TRUE(PumpUntil([&] { return shown(500); }, support::Patience, oneMessage));
+    ASSERT_FALSE(feed_.IsShown(pieces.back().first));
+    hand(1000, 2000);
+    ASSERT_TRUE(PumpUntil([&] { return shown(pieces.size() - 1); }, support::Patience, oneMessage));
+    EXPECT_FALSE(shownEarly);
     EXPECT_TRUE(WindowText(edit_) == flood);
     ASSERT_TRUE(PumpUntil([&] { return !paints.empty() && paints.back() == static_cast<int>(flood.size()); }));
     EXPECT_TRUE(LastCharacterVisible(edit_));
