@@ -62,8 +62,11 @@ bool TranscriptPace::AfterAppend(HWND edit, size_t chars, bool more) noexcept {
 }
 
 double TranscriptPace::NextPaintMs() const noexcept {
-    if (paintedChars_ <= 0 || heldChars_ <= paintedChars_) return paintMs_;
-    return paintMs_ * heldChars_ / paintedChars_;
+    // Only what a paint costs beyond drawing one screenful grows with the
+    // text: a quick paint of a short text tells little of a long one.
+    constexpr double ScreenMs = 10;
+    if (paintedChars_ <= 0 || heldChars_ <= paintedChars_ || paintMs_ <= ScreenMs) return paintMs_;
+    return paintMs_ + (paintMs_ - ScreenMs) * (heldChars_ / paintedChars_ - 1);
 }
 
 double TranscriptPace::PaintGapMs() const noexcept {

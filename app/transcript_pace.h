@@ -11,9 +11,9 @@
 // before paint messages) not at all until the flood ends; here it paints at
 // a measured rate: at least once a second while paints are cheap, never
 // more than a small share of the time when they are dear, in a turn of its
-// own, and once more as soon as the flood goes quiet. A paint costs in
-// proportion to the text the control holds, so what the next one will cost
-// is the last one's cost grown with the text since.
+// own, and once more as soon as the flood goes quiet. Beyond a screenful, a
+// paint costs in proportion to the text the control holds, so what the next
+// one will cost is the last one's cost grown with the text since.
 
 #include <windows.h>
 
