@@ -4,6 +4,7 @@
 // the writer thread may still read it while the process ends.
 
 #include "app/beeper.h"
+#include "app/line_beeper.h"
 #include "app/output_pumps.h"
 #include "app/shell_writer.h"
 #include "app/transcript_feed.h"
@@ -33,6 +34,8 @@ struct ConsoleState {
     TranscriptFeed feed;
     // Its thread may still be blocked in a write when the process ends.
     ShellWriter writer;
+    // Plays the beeps of the lines shown and of the shell's end.
+    LineBeeper beeper;
     // What the two pumps share; InitPumps binds it to this block and the
     // shell's child as it starts them.
     PumpContext pumps;

@@ -1,6 +1,5 @@
 #include "app/output_pumps.h"
 
-#include "app/beeper.h"
 #include "app/millisecond_pause.h"
 #include "app/stream_lines.h"
 #include "channel/child_io.h"
@@ -18,27 +17,33 @@ bool ChildProcessEnded(const channel::ChildProcess* child) noexcept {
     return !child || WaitForSingleObject(child->processHandle, 0) == WAIT_OBJECT_0;
 }
 
+}  // namespace
+
 // The shell has ended once its process has and both streams are read to
 // their end: a program it started may hold the pipes and write on after it.
 // Whichever pump finds that first reports it; the test-and-clear lets
 // exactly one pump do so.
-void EndOfShell(PumpContext& pumps) noexcept {
+void ReportShellEnd(PumpContext& pumps) noexcept {
     if (pumps.shellRunning->load() == 0) return;
     if (!pumps.outputDrained.load() || !pumps.errorDrained.load()) return;
     if (!ChildProcessEnded(pumps.child)) return;
     int64_t running = 1;
     if (!pumps.shellRunning->compare_exchange_strong(running, 0)) return;
-    ConsoleBeep(50, 100);
+    // After the line beeps still due, which are never more than a quarter
+    // of a second, never after a flood's backlog.
+    pumps.beeper->End();
     (void)pumps.feed->Hand(ClosedStatus);  // the last thing the transcript gains
 }
 
-// One pump's stream: its lines handed over and not yet shown, in order, and
-// their beeps, which sound on this thread as each piece is shown.
+namespace {
+
+// One pump's stream: its lines handed over and not yet shown, in order. As
+// each piece is shown its lines go to the beeper; the pump never waits for
+// a tone.
 class PumpStream {
 public:
-    PumpStream(PumpContext& pumps, channel::ChildStream stream, StreamKind kind, DWORD frequency,
-               DWORD duration) noexcept
-        : pumps_(pumps), stream_(stream), lines_(kind), frequency_(frequency), duration_(duration) {}
+    PumpStream(PumpContext& pumps, channel::ChildStream stream, StreamKind kind) noexcept
+        : pumps_(pumps), stream_(stream), kind_(kind), lines_(kind) {}
 
     DWORD Run(std::atomic<bool>& drained) noexcept;
 
@@ -56,9 +61,8 @@ private:
 
     PumpContext& pumps_;
     channel::ChildStream stream_;
+    StreamKind kind_;
     StreamLines lines_;
-    DWORD frequency_;
-    DWORD duration_;
     std::wstring pieces_;
     std::deque<Handed> unshown_;
     size_t unshownChars_ = 0;
@@ -79,11 +83,11 @@ void PumpStream::BeepShown() noexcept {
         const Handed oldest = unshown_.front();
         unshown_.pop_front();
         unshownChars_ -= oldest.chars;
-        for (size_t i = 0; i < oldest.lines; ++i) ConsoleBeep(frequency_, duration_);
+        pumps_.beeper->Shown(kind_, oldest.lines);
     }
 }
 
-// Waits until the oldest piece is shown and beeps for it. False when nothing
+// Waits until the oldest piece is shown and hands its beeps on. False when nothing
 // was waiting or the feed closed (then nothing handed will be shown, and no
 // more beeps sound).
 bool PumpStream::WaitOldest() noexcept {
@@ -129,7 +133,7 @@ DWORD PumpStream::Run(std::atomic<bool>& drained) noexcept {
                 drained.store(true);
             }
         }
-        if (ended) EndOfShell(pumps_);
+        if (ended) ReportShellEnd(pumps_);
         WaitMilliseconds(1);  // pause only when nothing is pending
     }
     FreeBlock(buffer);
@@ -140,13 +144,13 @@ DWORD PumpStream::Run(std::atomic<bool>& drained) noexcept {
 
 DWORD WINAPI OutputPump(void* context) noexcept {
     auto& pumps = *static_cast<PumpContext*>(context);
-    PumpStream stream(pumps, channel::ChildStream::Output, StreamKind::Output, 800, 1);
+    PumpStream stream(pumps, channel::ChildStream::Output, StreamKind::Output);
     return stream.Run(pumps.outputDrained);
 }
 
 DWORD WINAPI ErrorPump(void* context) noexcept {
     auto& pumps = *static_cast<PumpContext*>(context);
-    PumpStream stream(pumps, channel::ChildStream::Error, StreamKind::Error, 100, 20);
+    PumpStream stream(pumps, channel::ChildStream::Error, StreamKind::Error);
     return stream.Run(pumps.errorDrained);
 }
 

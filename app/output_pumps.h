@@ -5,13 +5,16 @@
 // Both run the same reading loop on their own stream: read everything that
 // is pending, split it into lines (StreamLines), hand all complete lines of
 // a read to the transcript as one piece, and go on reading while earlier
-// pieces wait to be shown. Each line's beep sounds once the line is shown.
+// pieces wait to be shown. Once a piece is shown its lines go to the line
+// beeper, which plays their beeps on a thread of its own: on Windows a Beep
+// lasts as long as its tone, and the shell must not wait for the tones.
 // What a pump has handed over and not yet seen shown is bounded: at the
 // bound it waits for the transcript, so a shell that writes faster than the
 // control takes text cannot make the console grow without limit.
 
-#include "app/transcript_feed.h"
 #include "app/heap_blocks.h"
+#include "app/line_beeper.h"
+#include "app/transcript_feed.h"
 #include "channel/child_launch.h"
 
 #include <windows.h>
@@ -38,6 +41,7 @@ struct PumpContext {
     const channel::ChildProcess* child = nullptr;
     std::atomic<int64_t>* shellRunning = nullptr;
     TranscriptFeed* feed = nullptr;
+    LineBeeper* beeper = nullptr;
     size_t maxUnshownChars = DefaultMaxUnshownChars;
     BlockAllocator allocate = &AllocateBlock;  // the read buffers' source (tests make it fail)
     std::atomic<bool> outputDrained{false};  // stdout ended and its last line shown
@@ -48,5 +52,11 @@ struct PumpContext {
 // Thread procedures; the argument is the PumpContext.
 DWORD WINAPI OutputPump(void* context) noexcept;
 DWORD WINAPI ErrorPump(void* context) noexcept;
+
+// Reports the shell's end (its beep, then "---program closed---") once the
+// process has ended and both streams are drained and shown; of all callers,
+// only the first to find that reports it. Each pump calls it on every pass
+// after its stream has ended.
+void ReportShellEnd(PumpContext& pumps) noexcept;
 
 }  // namespace app

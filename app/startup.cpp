@@ -48,6 +48,8 @@ void InitPumps(ConsoleState& console) noexcept {
     pumps.child = console.shellChild;
     pumps.shellRunning = &console.shellRunning;
     pumps.feed = &console.feed;
+    pumps.beeper = &console.beeper;
+    (void)console.beeper.Start();  // without it no line beeps, and the end beep sounds on the pump
     (void)StartWorkerThread(&OutputPump, &pumps);  // nothing to fall back on: that stream stays unread
     (void)StartWorkerThread(&ErrorPump, &pumps);
 }

@@ -13,19 +13,51 @@ std::vector<BeepRecord>& Beeps() {
 }
 
 std::atomic<HWND> g_watched{nullptr};
+std::atomic<double> g_toneFactor{1};
+std::atomic<bool> g_fails{false};
+std::atomic<DWORD> g_heldFrequency{0};
+std::function<bool()> g_release;  // set while no beep plays
+
+double NowMs() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
 
 BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration) {
+    const double start = NowMs();
     // Asked before taking the lock: the main thread answers it.
     const HWND watched = g_watched.load();
     const int length = watched ? GetWindowTextLengthW(watched) : -1;
-    toolkit::Guard guard(BeepLock());
-    Beeps().push_back({GetCurrentThreadId(), frequency, duration, length});
+    {
+        toolkit::Guard guard(BeepLock());
+        Beeps().push_back({GetCurrentThreadId(), frequency, duration, length, start});
+    }
+    if (g_heldFrequency.load() == frequency) (void)support::WaitUntil(g_release, 5000);
+    if (g_fails.load()) return FALSE;
+    // Windows' Beep returns when its tone has ended.
+    const double until = start + g_toneFactor.load() * duration;
+    for (double now = NowMs(); now < until; now = NowMs()) Sleep(static_cast<DWORD>(until - now) + 1);
     return TRUE;
 }
+
+bool NoFlashes() noexcept { return false; }
 
 }  // namespace
 
 void WatchLengthAtBeeps(HWND window) { g_watched.store(window); }
+
+void ModelBeeps(double toneFactor, bool fails) {
+    g_toneFactor.store(toneFactor);
+    g_fails.store(fails);
+}
+
+void HoldBeepsOf(DWORD frequency, std::function<bool()> release) {
+    g_heldFrequency.store(0);
+    g_release = std::move(release);
+    g_heldFrequency.store(g_release ? frequency : 0);
+}
 
 std::vector<BeepRecord> TakeBeeps() {
     toolkit::Guard guard(BeepLock());
@@ -84,7 +116,9 @@ Gate::Gate() { EXPECT_TRUE(event_.Made()) << "cannot make the event " << support
 
 void PumpTest::SetUp() {
     Beeps().clear();  // no pump runs between tests
+    ModelBeeps(1);
     app::SetBeepFunction(&RecordBeep);
+    ASSERT_TRUE(beeper_.Start(&NoFlashes));
     ASSERT_TRUE(MakeTranscript(parent_, edit_));
     ASSERT_TRUE(feed_.Attach(edit_));
 }
@@ -102,8 +136,9 @@ void PumpTest::StartShell(const std::wstring& steps, app::TranscriptFeed* feed) 
 void PumpTest::StartPumps() {
     pumps_.shellRunning = &running_;
     if (!pumps_.feed) pumps_.feed = &feed_;
-    outputThread_ = CreateThread(nullptr, 0, &app::OutputPump, &pumps_, 0, &outputThreadId_);
-    errorThread_ = CreateThread(nullptr, 0, &app::ErrorPump, &pumps_, 0, &errorThreadId_);
+    pumps_.beeper = &beeper_;
+    outputThread_ = CreateThread(nullptr, 0, &app::OutputPump, &pumps_, 0, nullptr);
+    errorThread_ = CreateThread(nullptr, 0, &app::ErrorPump, &pumps_, 0, nullptr);
     ASSERT_TRUE(outputThread_ && errorThread_);
 }
 
@@ -141,6 +176,8 @@ void PumpTest::TearDown() {
     if (pumps_.child && WaitForSingleObject(pumps_.child->processHandle, 0) == WAIT_TIMEOUT)
         TerminateProcess(pumps_.child->processHandle, 1);
     StopPumps();
+    beeper_.Stop();
+    HoldBeepsOf(0, nullptr);
     feed_.Close();
     spareFeed_.Close();
     WatchLengthAtBeeps(nullptr);

@@ -1,6 +1,8 @@
 #pragma once
 // Runs the real pumps against a real child process (pump_child.exe) and a
-// real edit control, with the beeps recorded instead of sounded.
+// real edit control, with the beeps recorded instead of sounded. The
+// recorded beep blocks for its tone, as Windows' Beep does (Wine's returns
+// at once).
 
 #include "app/beeper.h"
 #include "app/output_pumps.h"
@@ -18,6 +20,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +34,16 @@ struct BeepRecord {
     DWORD frequency;
     DWORD duration;
     int transcriptLength;  // of the watched window when the beep sounded; -1 when none is watched
+    double startMs;        // when the call began (QueryPerformanceCounter)
 };
+
+// How the recorded beep behaves: it takes `toneFactor` times its tone (1, as
+// on Windows, until told otherwise), or returns FALSE at once (`fails`), as
+// with no beep device.
+void ModelBeeps(double toneFactor, bool fails = false);
+// Makes the recorded beep of `frequency` wait, before it returns, until
+// `release` holds (at most a few seconds); null releases it.
+void HoldBeepsOf(DWORD frequency, std::function<bool()> release);
 
 // Makes every recorded beep note the text length of `window` (null: none).
 void WatchLengthAtBeeps(HWND window);
@@ -99,12 +111,11 @@ protected:
     HWND edit_ = nullptr;
     app::TranscriptFeed feed_;
     app::TranscriptFeed spareFeed_;  // for tests that set a feed up in another way
+    app::LineBeeper beeper_;
     app::PumpContext pumps_;
     std::atomic<int64_t> running_{0};
     HANDLE outputThread_ = nullptr;
     HANDLE errorThread_ = nullptr;
-    DWORD outputThreadId_ = 0;
-    DWORD errorThreadId_ = 0;
 };
 
 }  // namespace apptest
