@@ -6,11 +6,16 @@
 // control), the console's peak working set and the slowest answer of its
 // window to a message during the burst; then the latency from Return to the
 // answer's line with many lines shown, beside its floor: one line appended
-// to a bare control holding as many lines. Prints figures, asserts nothing;
-// it fails only when a burst does not arrive whole (scripts/bench).
+// to a bare control holding as many lines. Each burst runs a second time on
+// the console built with Windows' Beep, which blocks for its tone (Wine's
+// returns at once): its time beside the first, how many line beeps sounded
+// and how long they went on after the last line was shown. Prints figures,
+// asserts nothing; it fails only when a burst does not arrive whole
+// (scripts/bench).
 //
 // console_bench.exe [--runs N] [--stdout N,N] [--stderr N,N] [--file UNIXPATH] [--latency N,N]
 
+#include "tests/e2e/bench_beep_log.h"
 #include "tests/e2e/console_driver.h"
 
 #include "support/files.h"
@@ -22,6 +27,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,6 +79,16 @@ Burst SeqBurst(int lines, bool toStderr) {
     b.command = L"seq 1 " + std::to_wstring(lines) + (toStderr ? L" >&2" : L"");
     for (int i = 1; i <= lines; ++i) b.shown += L"\r\n" + std::to_wstring(i) + (toStderr ? L"" : L"\n");
     b.lastPiece = L"\r\n" + std::to_wstring(lines) + (toStderr ? L"" : L"\n");
+    return b;
+}
+
+// Lines that come slowly: each should have its own beep.
+Burst SlowBurst(int lines) {
+    Burst b;
+    b.label = L"stdout " + std::to_wstring(lines) + L" lines 50 ms apart";
+    b.command = L"for i in $(seq 1 " + std::to_wstring(lines) + L"); do echo $i; sleep 0.05; done";
+    for (int i = 1; i <= lines; ++i) b.shown += L"\r\n" + std::to_wstring(i) + L"\n";
+    b.lastPiece = L"\r\n" + std::to_wstring(lines) + L"\n";
     return b;
 }
 
@@ -162,11 +178,54 @@ struct ConsoleRun {
     double seconds = 0;
     double peakMb = 0;
     double slowestAnswerMs = 0;
+    // With Windows' Beep: the line beeps of the burst's stream, and how long
+    // beeps went on after its last line was shown.
+    long long lineBeeps = -1;
+    double beepTailMs = 0;
 };
 
-bool StartReady(ConsoleSession& console, ControlBox* box) {
+// The beep log of the console built with Windows' Beep.
+class BeepLogView {
+public:
+    explicit BeepLogView(DWORD processId) {
+        mapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, BenchBeepLogName(processId).c_str());
+        if (mapping_) log_ = static_cast<const BenchBeepLog*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, sizeof(BenchBeepLog)));
+    }
+    BeepLogView(const BeepLogView&) = delete;
+    BeepLogView& operator=(const BeepLogView&) = delete;
+    ~BeepLogView() {
+        if (log_) UnmapViewOfFile(log_);
+        if (mapping_) CloseHandle(mapping_);
+    }
+    [[nodiscard]] bool Open() const { return log_ != nullptr; }
+    [[nodiscard]] long long Count(DWORD frequency) const { return log_->count[BenchToneIndex(frequency)]; }
+    [[nodiscard]] long long All() const {
+        long long n = 0;
+        for (DWORD tone : BenchTones) n += Count(tone);
+        return n;
+    }
+    [[nodiscard]] LONG64 LastEnd() const { return log_->lastEnd; }
+    // Waits until no beep has ended for half a second (at most five minutes).
+    void WaitQuiet() const {
+        const ULONGLONG deadline = GetTickCount64() + 300000;
+        long long seen = -1;
+        while (GetTickCount64() < deadline && All() != seen) {
+            seen = All();
+            Sleep(500);
+        }
+    }
+
+private:
+    HANDLE mapping_ = nullptr;
+    const BenchBeepLog* log_ = nullptr;
+};
+
+std::wstring WindowsBeepConsolePath() { return WindowsPathOfUnixPath(WSLC_WINDOWS_BEEP_EXE); }
+
+bool StartReady(ConsoleSession& console, ControlBox* box, bool windowsBeep = false) {
     LaunchOptions options;
     options.traceBeeps = false;
+    if (windowsBeep) options.program = WindowsBeepConsolePath();
     std::wstring failure;
     if (!console.Start(options, &failure)) {
         std::fprintf(stderr, "bench: %s\n", Utf8(failure).c_str());
@@ -186,11 +245,22 @@ double PeakWorkingSetMb(HANDLE process) {
 }
 
 // Waits until the transcript has gained the burst; probes the window's answer
-// time all along.
-ConsoleRun RunBurst(const Burst& burst, ControlBox* box) {
+// time all along. `windowsBeep`: on the console built with Windows' Beep.
+ConsoleRun RunBurst(const Burst& burst, ControlBox* box, bool windowsBeep = false) {
     ConsoleRun run;
     ConsoleSession console;
-    if (!StartReady(console, box)) return run;
+    if (!StartReady(console, box, windowsBeep)) return run;
+    std::unique_ptr<BeepLogView> beeps;
+    const DWORD tone = burst.stderrBurst ? 100 : 800;
+    long long beepsBefore = 0;
+    if (windowsBeep) {
+        beeps = std::make_unique<BeepLogView>(GetProcessId(console.Process()));
+        if (!beeps->Open()) std::printf("  %ls: no beep log\n", burst.label.c_str());
+        else {
+            beeps->WaitQuiet();  // the ready line's beeps are not the burst's
+            beepsBefore = beeps->Count(tone);
+        }
+    }
     const size_t before = console.TextLength(console.Transcript());
     const size_t wanted = before + burst.shown.size();
 
@@ -211,10 +281,12 @@ ConsoleRun RunBurst(const Burst& burst, ControlBox* box) {
     const double start = Now();
     console.PressKey(VK_RETURN);
     double end = 0;
+    LONG64 endTicks = 0;
     const bool arrived = support::WaitUntil(
         [&] {
             if (console.TextLength(console.Transcript()) < wanted) return false;
             end = Now();
+            endTicks = BenchNow();
             // Figures first: reading the whole text back costs the console
             // time and memory of its own.
             if (!done.exchange(true)) {
@@ -238,6 +310,11 @@ ConsoleRun RunBurst(const Burst& burst, ControlBox* box) {
     }
     run.seconds = end - start;
     run.slowestAnswerMs = slowest.load();
+    if (beeps && beeps->Open() && arrived) {
+        beeps->WaitQuiet();
+        run.lineBeeps = beeps->Count(tone) - beepsBefore;
+        run.beepTailMs = std::max(0.0, static_cast<double>(beeps->LastEnd() - endTicks) / static_cast<double>(BenchTicksPerMs()));
+    }
     if (!arrived) std::printf("  %ls: the last line did not arrive\n", burst.label.c_str());
     else if (!run.ok) std::printf("  %ls: the transcript differs from the output\n", burst.label.c_str());
     console.RequestClose();
@@ -326,6 +403,7 @@ int main() {
     }
 
     std::vector<Burst> bursts;
+    bursts.push_back(SlowBurst(20));
     for (int n : stdoutLines) bursts.push_back(SeqBurst(n, false));
     if (!file.empty()) bursts.push_back(FileBurst(file));
     for (int n : stderrLines) bursts.push_back(SeqBurst(n, true));
@@ -339,11 +417,13 @@ int main() {
     std::vector<double> times;
     for (const Burst& burst : bursts) {
         std::vector<double> seconds, inserts, paints, repaints, peaks, answers;
+        std::vector<ConsoleRun> windows;
         bool burstOk = true;
         for (int r = 0; r < runs; ++r) {
             ControlBox box{0, 0, 799, 780};
             const ConsoleRun run = RunBurst(burst, &box);
-            burstOk = burstOk && run.ok;
+            windows.push_back(RunBurst(burst, nullptr, true));
+            burstOk = burstOk && run.ok && windows.back().ok;
             seconds.push_back(run.seconds);
             peaks.push_back(run.peakMb);
             answers.push_back(run.slowestAnswerMs);
@@ -368,6 +448,21 @@ int main() {
         std::printf("%-36ls %7.2f s %7.2f s %7.2f s %6.2f %7.2f %6.0f ms %5.0f MB %6.0f ms %6.2f\n", burst.label.c_str(), s,
                     f, p, f > 0 ? s / f : 0, f + p > 0 ? s / (f + p) : 0, rp * 1000, Median(peaks), slowest,
                     rp > 0 ? slowest / (rp * 1000) : 0);
+        // The same burst with Windows' Beep: its fastest run, and the most
+        // beeps and the longest tail of any run.
+        const auto w = std::min_element(windows.begin(), windows.end(),
+                                        [](const ConsoleRun& a, const ConsoleRun& b) { return a.seconds < b.seconds; });
+        long long mostBeeps = 0;
+        double longestTail = 0, slowestW = 0;
+        for (const ConsoleRun& run : windows) {
+            mostBeeps = std::max(mostBeeps, run.lineBeeps);
+            longestTail = std::max(longestTail, run.beepTailMs);
+            slowestW = std::max(slowestW, run.slowestAnswerMs);
+        }
+        std::printf("%-36s %7.2f s %9s %9s %6.2f x instant; %lld line beeps, the last %.0f ms after the last line; "
+                    "slowest answer %.0f ms\n",
+                    "  with Windows' Beep", w->seconds, "", "", s > 0 ? w->seconds / s : 0, mostBeeps, longestTail,
+                    slowestW);
         std::fflush(stdout);
     }
     // The ratios the targets speak of, where this run has both figures.

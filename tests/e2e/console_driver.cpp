@@ -180,13 +180,14 @@ bool ConsoleSession::Start(const LaunchOptions& options, std::wstring* failure) 
     trace_.Mark();
 
     std::vector<wchar_t> block = EnvironmentBlock(environment);
-    std::wstring commandLine = L"\"" + ConsoleExePath() + L"\"" + options.commandTail;
+    const std::wstring program = options.program.empty() ? ConsoleExePath() : options.program;
+    std::wstring commandLine = L"\"" + program + L"\"" + options.commandTail;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                         block.data(), nullptr, &startup, &info))
-        return fail(L"cannot start " + ConsoleExePath() + L", error " + std::to_wstring(GetLastError()));
+        return fail(L"cannot start " + program + L", error " + std::to_wstring(GetLastError()));
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;

@@ -86,6 +86,8 @@ struct LaunchOptions {
     std::vector<std::pair<std::wstring, std::wstring>> environment;
     // Starts the console with WINEDEBUG=+pid,+relay so its beeps are traced.
     bool traceBeeps = true;
+    // Another build of the console to start (a Windows path); empty: ConsoleExePath().
+    std::wstring program;
 };
 
 // Layout of one control relative to the window's client area.
