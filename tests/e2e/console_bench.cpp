@@ -220,7 +220,13 @@ private:
     const BenchBeepLog* log_ = nullptr;
 };
 
-std::wstring WindowsBeepConsolePath() { return WindowsPathOfUnixPath(WSLC_WINDOWS_BEEP_EXE); }
+// WSLC_WINDOWS_BEEP_EXE in the environment measures another build's.
+std::wstring WindowsBeepConsolePath() {
+    wchar_t other[MAX_PATH * 2];
+    const DWORD n = GetEnvironmentVariableW(L"WSLC_WINDOWS_BEEP_EXE", other, MAX_PATH * 2);
+    const std::string path = n > 0 && n < MAX_PATH * 2 ? Utf8(std::wstring(other, n)) : WSLC_WINDOWS_BEEP_EXE;
+    return WindowsPathOfUnixPath(path);
+}
 
 bool StartReady(ConsoleSession& console, ControlBox* box, bool windowsBeep = false) {
     LaunchOptions options;
