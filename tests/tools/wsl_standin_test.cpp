@@ -198,6 +198,40 @@ TEST(WslStandIn, InteractiveShellAnswersEachLineAtOnce) {
     EXPECT_EQ(out.Text().find("second"), std::string::npos);
 }
 
+// As under WSL 2, the command has a controlling terminal while its three
+// streams stay pipes: what it writes there shows nowhere, never blocks (a
+// megabyte is more than the terminal holds unread), and nothing comes from
+// it (the input given goes to standard input only). Without the terminal,
+// /dev/tty cannot be opened.
+TEST(WslStandIn, CommandHasATerminalNobodySeesUnlessLeftOut) {
+    const wchar_t command[] =
+        L"bash -c \"[ -t 0 ] || [ -t 1 ] || [ -t 2 ] || echo pipes; echo seen-nowhere >/dev/tty && echo tty;"
+        L" head -c 1000000 /dev/zero >/dev/tty && echo drained; timeout 1 head -c 1 /dev/tty; echo read=$?\"";
+    LaunchOptions noTerminal;
+    noTerminal.environment = {L"WSL_STANDIN_NO_TERMINAL=1"};
+    const struct {
+        const char* name;
+        LaunchOptions options;
+        std::string out;
+        const char* errPart;  // null: standard error is empty
+    } cases[] = {
+        {"WSL 2 terminal", {}, "pipes\ntty\ndrained\nread=124\n", nullptr},
+        {"no terminal", noTerminal, "pipes\nread=1\n", "/dev/tty: No such device or address"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult r = RunStandIn(command, "input\n", c.options, 30000);
+        ASSERT_TRUE(r.finished) << r.out;
+        EXPECT_EQ(r.out, c.out);
+        if (c.errPart) {
+            EXPECT_NE(r.err.find(c.errPart), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+        EXPECT_EQ(r.exitCode, 0u);
+    }
+}
+
 TEST(WslStandIn, CommandRunsInCallersDirectory) {
     const support::TestFolder scratch;
     const std::string content = "here " + std::to_string(GetTickCount64());
