@@ -106,8 +106,8 @@ int CompareNames(std::wstring_view a, std::wstring_view b) noexcept {
 
 // This process's environment block with each of `setVariables` set. Names
 // are compared without regard to case, as Windows does; an entry set goes
-// where that order of names puts it, since a block is kept sorted, and every
-// other entry stays as and where it is.
+// where that order of names puts it, as Windows wants a block sorted by
+// name, and every other entry stays as and where it is.
 std::wstring EnvironmentWith(const wchar_t* const* setVariables) {
     std::vector<std::wstring> entries;
     if (wchar_t* strings = GetEnvironmentStringsW()) {

@@ -7,10 +7,10 @@
 // As the relay of WSL 2 does, it gives the command a controlling terminal
 // while its three standard streams stay pipes: a pseudo-terminal that never
 // gets input and whose output is read and thrown away. So an interactive
-// bash has job control, and a program that opens /dev/tty (a password
-// prompt, a pager) writes where nobody sees and waits for input that never
-// comes. WSL_STANDIN_NO_TERMINAL (set to anything) leaves the terminal out,
-// for a command with pipes alone.
+// bash has job control, and a program that asks on /dev/tty (a password
+// prompt) writes where nobody sees and waits for input that never comes.
+// WSL_STANDIN_NO_TERMINAL (set to anything) leaves the terminal out, for a
+// command with pipes alone.
 //
 // One thread, one poll loop, non-blocking descriptors: a stream the peer does
 // not drain stops being read (the command then blocks on its own pipe) rather
