@@ -20,6 +20,12 @@ constexpr wchar_t ShellParameters[] = L"bash --noediting -i -s";
 // which is what bash under WSL reads and writes.
 constexpr uint32_t ShellLaunchFlags = channel::StartHidden | channel::KeepChild | channel::PipeStdout |
                                       channel::PipeStdin | channel::PipeStderr | channel::TextUtf8;
+// wsl.exe's own messages (no distribution installed, WSL off or out of
+// date) are UTF-16 on a pipe unless WSL_UTF8 is 1; standard output is read
+// as UTF-8, so only then do they read as they should. Linux output is bytes
+// either way, and the variable does not reach Linux; an old wsl.exe ignores
+// it. It is set to 1 whatever the console was given: no other value works.
+constexpr const wchar_t* ShellVariables[] = {L"WSL_UTF8=1", nullptr};
 constexpr wchar_t RanStatus[] = L"\r\n---ran---";
 constexpr wchar_t ErrorStatus[] = L"\r\n---error opening bash---";
 
@@ -67,7 +73,8 @@ unsigned RunConsole() {
     console.startupCommand = AssembleStartupCommand();
     SetUpConsoleWindow();
 
-    const uintptr_t launched = channel::StartChildProcess(ShellProgram, ShellParameters, L"", ShellLaunchFlags);
+    const uintptr_t launched =
+        channel::StartChildProcess(ShellProgram, ShellParameters, L"", ShellLaunchFlags, ShellVariables);
     console.shellChild = channel::AsChild(launched);
     if (console.shellChild) {
         AppendStatus(RanStatus);

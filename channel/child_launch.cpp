@@ -8,10 +8,12 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace channel {
 namespace {
@@ -92,6 +94,42 @@ bool MakeStreamPipe(StreamPipe& pipe, bool childReads) noexcept {
     return true;
 }
 
+// The name of an environment entry: the text before its first "=" after the
+// first character (the entries that keep a drive's current directory,
+// "=C:=C:\dir", begin with one).
+std::wstring_view VariableName(std::wstring_view entry) noexcept { return entry.substr(0, entry.find(L'=', 1)); }
+
+// CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN, case aside.
+int CompareNames(std::wstring_view a, std::wstring_view b) noexcept {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE);
+}
+
+// This process's environment block with each of `setVariables` set. Names
+// are compared without regard to case, as Windows does; an entry set goes
+// where that order of names puts it, as Windows wants a block sorted by
+// name, and every other entry stays as and where it is.
+std::wstring EnvironmentWith(const wchar_t* const* setVariables) {
+    std::vector<std::wstring> entries;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) entries.emplace_back(p);
+        FreeEnvironmentStringsW(strings);
+    }
+    for (const wchar_t* const* set = setVariables; *set; ++set) {
+        const std::wstring_view name = VariableName(*set);
+        std::erase_if(entries,
+                      [&](const std::wstring& e) { return CompareNames(VariableName(e), name) == CSTR_EQUAL; });
+        const auto at = std::find_if(entries.begin(), entries.end(), [&](const std::wstring& e) {
+            return CompareNames(name, VariableName(e)) == CSTR_LESS_THAN;
+        });
+        entries.emplace(at, *set);
+    }
+    std::wstring block;
+    for (const std::wstring& e : entries) block.append(e.c_str(), e.size() + 1);
+    if (entries.empty()) block.push_back(L'\0');  // an empty block still ends with two nulls
+    block.push_back(L'\0');
+    return block;
+}
+
 // The directory the shell fallback starts in when none was given: the
 // program text up to and including its last backslash, if that backslash is
 // not the first character; empty otherwise.
@@ -163,7 +201,7 @@ void InitChildChannel() noexcept {
 }
 
 uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, const wchar_t* directory,
-                            uint32_t flags) noexcept {
+                            uint32_t flags, const wchar_t* const* setVariables) noexcept {
     program = OrEmpty(program);
     parameters = OrEmpty(parameters);
     if (directory && directory[0] == L'\0') directory = nullptr;  // inherit the current directory
@@ -199,15 +237,18 @@ uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, c
     }
 
     std::wstring commandLine;
+    std::wstring environment;
     try {
         commandLine = BuildCommandLine(program, parameters);
+        if (setVariables) environment = EnvironmentWith(setVariables);
     } catch (const std::bad_alloc&) {
         return 0;  // every pipe end closes with its owner
     }
+    if (setVariables) creationFlags |= CREATE_UNICODE_ENVIRONMENT;
 
     PROCESS_INFORMATION started{};
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, creationFlags, nullptr,
-                       directory, &startup, &started)) {
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, creationFlags,
+                       setVariables ? environment.data() : nullptr, directory, &startup, &started)) {
         // The child now holds its own ends; closing ours leaves it the only
         // holder, so the pipes break when it (and whatever it passed them
         // on to) is done.

@@ -32,8 +32,14 @@ void InitChildChannel() noexcept;
 
 // 0 on failure; 1 on success without KeepChild; otherwise the address of the
 // child's ChildProcess record, valid for the life of the process.
+// `setVariables`, when given, is a list of "NAME=value" entries ended by a
+// null: the child gets this process's environment with each of them set, a
+// variable of the same name (in any case) replaced. Without it, and through
+// the shell fallback, which takes no environment, the child inherits the
+// environment as it is.
 [[nodiscard]] uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters,
-                                          const wchar_t* directory, uint32_t flags) noexcept;
+                                          const wchar_t* directory, uint32_t flags,
+                                          const wchar_t* const* setVariables = nullptr) noexcept;
 
 // The record behind a launch result, or null for 0 and 1.
 [[nodiscard]] inline ChildProcess* AsChild(uintptr_t launchResult) noexcept {

@@ -10,7 +10,16 @@
 // process that gives it three pipes, and it touches nothing but those handles.
 //
 // WSL_STANDIN_RELAY names another relay program and WSL_STANDIN_WAIT_MS
-// shortens the wait for it; the tests use both.
+// shortens the wait for it; the tests use both. Two more variables make it
+// act as wsl.exe does in situations the console meets but cannot change:
+//   WSL_STANDIN_NO_DISTRIBUTION=1  no distribution installed: the message
+//                                  on standard output, exit code -1, nothing
+//                                  read and nothing started
+//   WSL_STANDIN_START_DELAY_MS=N   a cold start of WSL 2: N ms with nothing
+//                                  shown and nothing read before the command
+//                                  starts
+// The command gets a terminal nobody sees, as under WSL 2, unless
+// WSL_STANDIN_NO_TERMINAL is set (wsl-relay reads it).
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -26,6 +35,7 @@
 
 #include "toolkit/scoped.h"
 #include "tools/relay_protocol.h"
+#include "tools/wsl_messages.h"
 
 namespace {
 
@@ -34,6 +44,8 @@ using relay::HeaderSize;
 using relay::MaxPayload;
 using toolkit::UniqueHandle;
 
+// wsl.exe's own fatal errors end it with -1.
+constexpr int WslFailure = -1;
 // The exit code of the stand-in's own failures (no relay, lost connection),
 // out of the way of the small codes commands use.
 constexpr int StandInFailure = 255;
@@ -114,11 +126,38 @@ std::wstring RelayPath() {
     return path.substr(0, slash == std::wstring::npos ? 0 : slash + 1) + L"wsl-relay";
 }
 
-DWORD RelayWaitMs() {
-    const std::wstring text = Environment(L"WSL_STANDIN_WAIT_MS");
-    if (text.empty()) return DefaultRelayWaitMs;
-    const unsigned long v = wcstoul(text.c_str(), nullptr, 10);
-    return v > 0 ? static_cast<DWORD>(v) : DefaultRelayWaitMs;
+DWORD Milliseconds(const wchar_t* variable, DWORD fallback) {
+    const std::wstring text = Environment(variable);
+    const unsigned long v = text.empty() ? 0 : wcstoul(text.c_str(), nullptr, 10);
+    return v > 0 ? static_cast<DWORD>(v) : fallback;
+}
+
+// wsl.exe writes its own messages as a console program in a wide text mode
+// would: every line feed becomes CR LF, so a message line that already ends
+// in CR LF comes out as CR CR LF. On a pipe that text is UTF-16LE without a
+// byte-order mark, unless WSL_UTF8 is 1, which makes it UTF-8.
+std::string OwnMessageBytes(std::wstring_view message) {
+    std::wstring text;
+    for (const wchar_t c : message) {
+        if (c == L'\n') text += L'\r';
+        text += c;
+    }
+    if (Environment(L"WSL_UTF8") == L"1") return ToUtf8(text);
+    std::string bytes;
+    for (const wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+// No distribution installed: wsl.exe says so on standard output and ends at
+// once, without reading its input.
+int NoDistribution() {
+    const std::string bytes = OwnMessageBytes(wsl_messages::NoDistribution);
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out && out != INVALID_HANDLE_VALUE) (void)WriteAll(out, bytes.data(), bytes.size());  // ends either way
+    return WslFailure;
 }
 
 bool MakeToken(std::string& token) {
@@ -331,6 +370,10 @@ int RelayOutput(SOCKET sock) {
 }
 
 int Run() {
+    if (!Environment(L"WSL_STANDIN_NO_DISTRIBUTION").empty()) return NoDistribution();
+    // A cold start of the WSL 2 machine: seconds of nothing, input unread.
+    if (const DWORD delay = Milliseconds(L"WSL_STANDIN_START_DELAY_MS", 0)) Sleep(delay);
+
     const std::string command = ToUtf8(CommandTail(GetCommandLineW()));
     if (command.size() > MaxPayload) return Fail("the command line is too long");
 
@@ -357,7 +400,8 @@ int Run() {
     if (!launch.error.empty()) return Fail(launch.error);
 
     std::string error;
-    UniqueSocket sock = AcceptRelay(listener.get(), token, launch.process.get(), RelayWaitMs(), error);
+    const DWORD waitMs = Milliseconds(L"WSL_STANDIN_WAIT_MS", DefaultRelayWaitMs);
+    UniqueSocket sock = AcceptRelay(listener.get(), token, launch.process.get(), waitMs, error);
     if (!sock) return Fail(error);
     listener.reset();
     launch.process.reset();

@@ -4,6 +4,14 @@
 // proves the token, receives the command line, runs it with three pipes and
 // carries its standard streams and exit code over the connection.
 //
+// As the relay of WSL 2 does, it gives the command a controlling terminal
+// while its three standard streams stay pipes: a pseudo-terminal that never
+// gets input and whose output is read and thrown away. So an interactive
+// bash has job control, and a program that asks on /dev/tty (a password
+// prompt) writes where nobody sees and waits for input that never comes.
+// WSL_STANDIN_NO_TERMINAL (set to anything) leaves the terminal out, for a
+// command with pipes alone.
+//
 // One thread, one poll loop, non-blocking descriptors: a stream the peer does
 // not drain stops being read (the command then blocks on its own pipe) rather
 // than piling up here, and no stream can starve another.
@@ -14,6 +22,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -214,11 +223,32 @@ struct Child {
     int input = -1;   // our write end of its standard input
     int output = -1;  // our read end of its standard output
     int error = -1;   // our read end of its standard error
+    // The pseudo-terminal, both sides held here for the command's life: the
+    // master is drained, and closing it would hang the command up; holding
+    // the slave too keeps the master readable (not at its end) while no
+    // process of the command has the terminal open.
+    int terminal = -1;
+    int terminalSlave = -1;
 };
 
-// Starts the command in its own session, so it has no controlling terminal
-// (an interactive bash would otherwise try to take over the one Wine was
-// started from) and its process group can be hung up as a whole.
+// Opens a pseudo-terminal for the command; false if there is none to have.
+bool OpenTerminal(Child& child) {
+    child.terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (child.terminal < 0) return false;
+    char name[128];
+    if (grantpt(child.terminal) < 0 || unlockpt(child.terminal) < 0 ||
+        ptsname_r(child.terminal, name, sizeof name) != 0) {
+        return false;
+    }
+    child.terminalSlave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (child.terminalSlave < 0) return false;
+    SetNonBlocking(child.terminal);
+    return true;
+}
+
+// Starts the command in its own session, so that the terminal it gets is
+// the relay's (an interactive bash would otherwise try to take over the one
+// Wine was started from) and its process group can be hung up as a whole.
 bool StartCommand(std::vector<std::string> words, Child& child) {
     if (words.empty()) {
         const char* shell = getenv("SHELL");
@@ -228,6 +258,8 @@ bool StartCommand(std::vector<std::string> words, Child& child) {
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
+    const char* noTerminal = getenv("WSL_STANDIN_NO_TERMINAL");
+    if (!(noTerminal && *noTerminal) && !OpenTerminal(child)) return false;
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) < 0) return false;
     if (pipe2(out, O_CLOEXEC) < 0) return false;
@@ -237,6 +269,7 @@ bool StartCommand(std::vector<std::string> words, Child& child) {
     if (pid < 0) return false;
     if (pid == 0) {
         setsid();
+        if (child.terminalSlave >= 0) ioctl(child.terminalSlave, TIOCSCTTY, 0);
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
@@ -361,6 +394,19 @@ bool Relay(int sock, Child& child, int& exitCode) {
         if (r > 0) return parseFrames();
         return r < 0 && errno == EAGAIN;
     };
+    // Whatever is written to the terminal is thrown away, so that a writer
+    // never waits on it; its end (it has none while the slave is held here)
+    // only stops the reading, since a closed master hangs the command up.
+    bool terminalOpen = child.terminal >= 0;
+    auto drainTerminal = [&] {
+        unsigned char discard[4096];
+        for (;;) {
+            const ssize_t r = read(child.terminal, discard, sizeof discard);
+            if (r > 0 || (r < 0 && errno == EINTR)) continue;
+            if (r == 0 || errno != EAGAIN) terminalOpen = false;
+            return;
+        }
+    };
     auto reap = [&] {
         int status = 0;
         if (!exited && waitpid(child.pid, &status, WNOHANG) == child.pid) {
@@ -377,7 +423,7 @@ bool Relay(int sock, Child& child, int& exitCode) {
         // of their frames are on their way: the exit code must come last.
         if (child.output < 0 && child.error < 0 && exited && toWsl.Empty()) return true;
 
-        pollfd fds[5];
+        pollfd fds[6];
         nfds_t n = 0;
         const bool roomForOutput = toWsl.Size() < HighWater;
         auto add = [&](int fd, short events) {
@@ -390,6 +436,7 @@ bool Relay(int sock, Child& child, int& exitCode) {
         const int iErr = add(child.error, roomForOutput ? POLLIN : 0);
         const int iIn = add(child.input, toChild.Empty() ? 0 : POLLOUT);
         const int iSig = add(g_childSignal[0], POLLIN);
+        const int iTerminal = add(child.terminal, terminalOpen ? POLLIN : 0);
         if (poll(fds, n, -1) < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -405,6 +452,7 @@ bool Relay(int sock, Child& child, int& exitCode) {
         if (ready(iOut) && !readStream(child.output, FrameType::Stdout)) CloseFd(child.output);
         if (ready(iErr) && !readStream(child.error, FrameType::Stderr)) CloseFd(child.error);
         if (ready(iIn)) feedChild();
+        if (ready(iTerminal)) drainTerminal();
         if (ready(iSock)) {
             if ((fds[iSock].revents & (POLLIN | POLLHUP | POLLERR)) && !receive()) return false;
         }
@@ -426,6 +474,10 @@ void HangUp(Child& child) {
     CloseFd(child.input);
     kill(-child.pid, SIGHUP);
     kill(-child.pid, SIGCONT);
+    // The terminal goes too, as when a window closes: writes to it fail
+    // from now on instead of waiting for a reader.
+    CloseFd(child.terminal);
+    CloseFd(child.terminalSlave);
     const long long deadline = MonotonicMs() + HangUpGraceMs;
     unsigned char discard[MaxPayload];
     while (child.output >= 0 || child.error >= 0) {

@@ -2,7 +2,10 @@
 
 #include "channel_test_support.h"
 
+#include <algorithm>
+#include <sstream>
 #include <string>
+#include <vector>
 
 using namespace channel_test;
 using channel::AsChild;
@@ -75,6 +78,52 @@ TEST_F(StartChildProcessTest, ConsoleFlagsGiveAHiddenChildWithThreePipes) {
     const std::string seen = report.Read();
     EXPECT_NE(seen.find("flags=101 show=0 stdin=1 stdout=1 stderr=1"), std::string::npos) << seen;
     EXPECT_NE(seen.find("consoles=" + std::to_string(ours ? ours + 1 : 0)), std::string::npos) << seen;
+}
+
+// The variables given are set in the child's environment, one of the same
+// name in another case replaced; everything else is the parent's
+// environment, entry by entry. Without them the child inherits it unchanged.
+// (The entries are compared in any order: Wine keeps a block in the order
+// it was built, not sorted.)
+TEST_F(StartChildProcessTest, SetVariablesJoinTheParentsEnvironment) {
+    ASSERT_TRUE(SetEnvironmentVariableW(L"wslc_Replaced", L"old"));
+    std::vector<std::string> parent;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) parent.push_back(Utf8(p));
+        FreeEnvironmentStringsW(strings);
+    }
+    std::vector<std::string> replaced = parent;
+    std::erase(replaced, "wslc_Replaced=old");
+    replaced.insert(replaced.end(), {"WSLC_REPLACED=new", "WSLC_ADDED=caf\xc3\xa9 = 1"});
+    const wchar_t* const replaceAndAdd[] = {L"WSLC_REPLACED=new", L"WSLC_ADDED=caf\u00e9 = 1", nullptr};
+    const wchar_t* const none[] = {nullptr};
+    const struct {
+        const char* name;
+        const wchar_t* const* set;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"inherited", nullptr, parent},
+        {"an empty list", none, parent},
+        {"one replaced, one added", replaceAndAdd, replaced},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFile report;
+        const std::wstring steps = L"env:" + report.Path();
+        const ChildProcess* child =
+            AsChild(StartChildProcess(StreamHelper().c_str(), steps.c_str(), L"", ConsoleFlags, c.set));
+        ASSERT_NE(child, nullptr);
+        ASSERT_TRUE(WaitExit(child));
+        std::vector<std::string> seen;
+        for (std::istringstream lines(report.Read()); std::getline(lines, seen.emplace_back());) {
+        }
+        seen.pop_back();  // the getline that found the end
+        std::vector<std::string> expected = c.expected;
+        std::sort(seen.begin(), seen.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(seen, expected);
+    }
+    SetEnvironmentVariableW(L"wslc_Replaced", nullptr);
 }
 
 TEST_F(StartChildProcessTest, HiddenWithoutPipesGetsANewConsole) {

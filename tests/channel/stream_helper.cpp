@@ -8,6 +8,7 @@
 //   exit:N                  end with exit code N
 //   startup:FILE            write what the process was started with into FILE
 //   cwd:FILE                write the current directory into FILE
+//   env:FILE                write the environment into FILE, one variable a line
 // Anything else is ignored (so a file name handed over by the shell does no harm).
 
 #include "support/files.h"
@@ -111,6 +112,13 @@ int main() {
             wchar_t dir[MAX_PATH] = {};
             GetCurrentDirectoryW(MAX_PATH, dir);
             (void)support::WriteFileBytes(arg.substr(4), support::Utf8(dir));
+        } else if (starts(L"env:")) {
+            std::wstring lines;
+            if (wchar_t* strings = GetEnvironmentStringsW()) {
+                for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) lines += std::wstring(p) + L"\n";
+                FreeEnvironmentStringsW(strings);
+            }
+            (void)support::WriteFileBytes(arg.substr(4), support::Utf8(lines));
         }
     }
     return 0;

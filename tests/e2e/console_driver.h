@@ -184,7 +184,7 @@ public:
     // Every byte the shell has read from its standard input so far.
     std::string ReceivedInput() const { return folder_.Read(L"input.log"); }
     bool WaitForInput(const std::function<bool(const std::string&)>& condition, DWORD timeoutMs) const;
-    // Its command line and current directory, one a line.
+    // Its command line, current directory and environment, one a line.
     std::string Info() const { return folder_.Read(L"info.txt"); }
     // Makes the file that a "wait-file NAME" line waits for.
     bool Signal(std::wstring_view name) const { return folder_.Write(name, "go"); }

@@ -3,7 +3,10 @@
 
 #include "tests/e2e/scripted_console.h"
 
+#include <algorithm>
 #include <cmath>
+#include <set>
+#include <sstream>
 
 namespace e2e {
 namespace {
@@ -26,17 +29,33 @@ TEST_F(ConsoleStartup, ParametersAreJoinedRewrittenShownFirstAndSentAsTheFirstLi
 // One titled, maximized window, with the four controls laid out for its
 // client area.
 TEST_F(ConsoleStartup, WithoutParametersTheWindowOpensOnALoneLineFeed) {
-    ASSERT_TRUE(Start("lines 1\nout started\\n\n"));
+    // The console is given WSL_UTF8 with another value, under another case.
+    ASSERT_TRUE(Start("lines 1\nout started\\n\n", L"", {{L"wsl_utf8", L"0"}, {L"WSLC_GIVEN", L"caf\u00e9 1"}}));
     ASSERT_TRUE(console_.WaitForTranscriptToContain(L"started", ShortWaitMs));
     EXPECT_EQ(console_.TranscriptText(), Head(L"") + L"\r\nstarted\n");
     EXPECT_EQ(shell_.ReceivedInput(), "\n");
     // The shell is started as wsl.exe "bash --noediting -i -s", in the
-    // console's current directory (which the console got from us).
-    const std::string info = shell_.Info();
-    EXPECT_EQ(info.substr(0, info.find('\n')), "\"c:/windows/system32/wsl.exe\" bash --noediting -i -s");
+    // console's current directory (which the console got from us), with the
+    // console's environment (ours and what we gave it) and WSL_UTF8=1 alone
+    // in place of the value it had.
+    std::vector<std::string> info;
+    for (std::istringstream lines(shell_.Info()); !lines.eof();) std::getline(lines, info.emplace_back());
+    ASSERT_GE(info.size(), 3u);
+    EXPECT_EQ(info[0], "\"c:/windows/system32/wsl.exe\" bash --noediting -i -s");
     wchar_t directory[MAX_PATH + 1] = {};
     GetCurrentDirectoryW(MAX_PATH + 1, directory);
-    EXPECT_EQ(info.substr(info.find('\n') + 1), Utf8(directory) + "\n");
+    EXPECT_EQ(info[1], Utf8(directory));
+    const std::set<std::string> environment(info.begin() + 2, info.end());
+    std::vector<std::string> inherited{"WSL_UTF8=1", "WSLC_GIVEN=caf\xc3\xa9 1"};
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1)
+            if (!std::wstring_view(p).starts_with(L"WINEDEBUG=")) inherited.push_back(Utf8(p));  // the driver's
+        FreeEnvironmentStringsW(strings);
+    }
+    for (const std::string& entry : inherited) EXPECT_TRUE(environment.contains(entry)) << entry;
+    EXPECT_EQ(std::count_if(environment.begin(), environment.end(),
+                            [](const std::string& e) { return _strnicmp(e.c_str(), "WSL_UTF8=", 9) == 0; }),
+              1);
 
     const HWND window = console_.Window();
     EXPECT_EQ(VisibleTopLevelWindows(console_.ProcessId()), std::vector<HWND>{window});

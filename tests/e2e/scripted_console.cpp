@@ -28,7 +28,8 @@ void ScriptedConsoleTest::SetUpTestSuite() {
         << "cannot install the scripted shell as " << Utf8(installed) << ", error " << GetLastError();
 }
 
-bool ScriptedConsoleTest::Start(std::string_view script, std::wstring_view commandTail) {
+bool ScriptedConsoleTest::Start(std::string_view script, std::wstring_view commandTail,
+                                const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
     if (!shell_.WriteScript(script)) {
         ADD_FAILURE() << "cannot write the script";
         return false;
@@ -36,6 +37,7 @@ bool ScriptedConsoleTest::Start(std::string_view script, std::wstring_view comma
     LaunchOptions options;
     options.commandTail = commandTail;
     options.environment = shell_.Environment();
+    options.environment.insert(options.environment.end(), environment.begin(), environment.end());
     std::wstring failure;
     if (!console_.Start(options, &failure)) {
         ADD_FAILURE() << Utf8(failure);

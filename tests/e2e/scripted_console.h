@@ -10,6 +10,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 
@@ -21,8 +23,10 @@ protected:
     static void SetUpTestSuite();
 
     // Writes the script and starts the console with `commandTail` after its
-    // path (e.g. L" echo hi"); ready for keys when it returns true.
-    bool Start(std::string_view script, std::wstring_view commandTail = L"");
+    // path (e.g. L" echo hi") and `environment` set in its environment;
+    // ready for keys when it returns true.
+    bool Start(std::string_view script, std::wstring_view commandTail = L"",
+               const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});
 
     // What the transcript holds once the console is up: the command text,
     // "\r\n" and the launch outcome.

@@ -6,8 +6,9 @@
 //   WSLC_SHELL_SCRIPT     the script to follow (UTF-8 text, one command a line)
 //   WSLC_SHELL_INPUT_LOG  file that receives every byte read from standard
 //                         input, as it arrives
-//   WSLC_SHELL_INFO       file that receives the command line and the current
-//                         directory, one a line, at start
+//   WSLC_SHELL_INFO       file that receives the command line, the current
+//                         directory and every environment variable, one a
+//                         line, at start
 //
 // Script commands (the rest of the line after one space is the argument;
 // in TEXT, \n \r \t \0 \\ and \xNN are escapes, every other byte is taken
@@ -281,7 +282,12 @@ int main() {
     if (!infoPath.empty()) {
         wchar_t directory[MAX_PATH + 1] = {};
         GetCurrentDirectoryW(MAX_PATH + 1, directory);
-        (void)support::WriteFileBytes(infoPath, Utf8(GetCommandLineW()) + "\n" + Utf8(directory) + "\n");
+        std::string info = Utf8(GetCommandLineW()) + "\n" + Utf8(directory) + "\n";
+        if (wchar_t* strings = GetEnvironmentStringsW()) {
+            for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) info += Utf8(p) + "\n";
+            FreeEnvironmentStringsW(strings);
+        }
+        (void)support::WriteFileBytes(infoPath, info);
     }
 
     HANDLE reader = CreateThread(nullptr, 0, ReadInput, nullptr, 0, nullptr);

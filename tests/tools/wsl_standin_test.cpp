@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/tools/standin_launch.h"
+#include "tools/wsl_messages.h"
 
 #include "support/files.h"
 #include "support/text.h"
@@ -196,6 +197,74 @@ TEST(WslStandIn, InteractiveShellAnswersEachLineAtOnce) {
     EXPECT_EQ(code, 7u);
     EXPECT_NE(err.Text().find("second\n"), std::string::npos) << err.Text();
     EXPECT_EQ(out.Text().find("second"), std::string::npos);
+}
+
+// As under WSL 2, the command has a controlling terminal while its three
+// streams stay pipes: what it writes there shows nowhere, never blocks (a
+// megabyte is more than the terminal holds unread), and nothing comes from
+// it (the input given goes to standard input only). Without the terminal,
+// /dev/tty cannot be opened.
+TEST(WslStandIn, CommandHasATerminalNobodySeesUnlessLeftOut) {
+    const wchar_t command[] =
+        L"bash -c \"[ -t 0 ] || [ -t 1 ] || [ -t 2 ] || echo pipes; echo seen-nowhere >/dev/tty && echo tty;"
+        L" head -c 1000000 /dev/zero >/dev/tty && echo drained; timeout 1 head -c 1 /dev/tty; echo read=$?\"";
+    LaunchOptions noTerminal;
+    noTerminal.environment = {L"WSL_STANDIN_NO_TERMINAL=1"};
+    const struct {
+        const char* name;
+        LaunchOptions options;
+        std::string out;
+        const char* errPart;  // null: standard error is empty
+    } cases[] = {
+        {"WSL 2 terminal", {}, "pipes\ntty\ndrained\nread=124\n", nullptr},
+        {"no terminal", noTerminal, "pipes\nread=1\n", "/dev/tty: No such device or address"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunResult r = RunStandIn(command, "input\n", c.options, 30000);
+        ASSERT_TRUE(r.finished) << r.out;
+        EXPECT_EQ(r.out, c.out);
+        if (c.errPart) {
+            EXPECT_NE(r.err.find(c.errPart), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+        EXPECT_EQ(r.exitCode, 0u);
+    }
+}
+
+// wsl.exe with no distribution installed says so on standard output, in
+// UTF-16LE without a byte-order mark, or in UTF-8 when WSL_UTF8 is 1, each
+// CR LF of the message written as CR CR LF; then it ends with -1 having
+// started nothing.
+TEST(WslStandIn, WithoutADistributionItSaysSoInItsOwnEncodingAndEndsWithMinusOne) {
+    std::wstring text;
+    for (const wchar_t c : std::wstring_view(wsl_messages::NoDistribution)) {
+        if (c == L'\n') text += L'\r';
+        text += c;
+    }
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    const struct {
+        const char* name;
+        const wchar_t* utf8;  // WSL_UTF8's value; null: not set
+        std::string out;
+    } cases[] = {
+        {"UTF-16LE by default", nullptr, utf16},
+        {"UTF-8 with WSL_UTF8=1", L"1", support::Utf8(text)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const support::TestFolder scratch;
+        LaunchOptions options = LaunchIn(scratch);
+        options.environment = {L"WSL_STANDIN_NO_DISTRIBUTION=1"};
+        if (c.utf8) options.environment.push_back(std::wstring(L"WSL_UTF8=") + c.utf8);
+        const RunResult r = RunStandIn(L"touch started", "echo typed\n", options);
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.exitCode, 0xFFFFFFFFu);
+        EXPECT_FALSE(FileExists(scratch.File(L"started")));
+    }
 }
 
 TEST(WslStandIn, CommandRunsInCallersDirectory) {
