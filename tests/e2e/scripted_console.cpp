@@ -6,11 +6,14 @@ namespace e2e {
 
 namespace {
 
-// A string of the scripted shell that the WSL stand-in does not contain.
-constexpr char ScriptedShellMark[] = "scripted shell: unknown command";
+// Bytes the scripted shell holds and the WSL stand-in does not: the name of
+// the variable it reads its script from, in UTF-16. (A message it builds at
+// run time is not in the file whole.)
+constexpr char ScriptedShellMark[] = "W\0S\0L\0C\0_\0S\0H\0E\0L\0L\0_\0S\0C\0R\0I\0P\0T\0";
 
 bool IsScriptedShell(const std::wstring& path) {
-    return support::ReadFileBytes(path).find(ScriptedShellMark) != std::string::npos;
+    const std::string_view mark(ScriptedShellMark, sizeof ScriptedShellMark - 1);
+    return support::ReadFileBytes(path).find(mark) != std::string::npos;
 }
 
 }  // namespace
