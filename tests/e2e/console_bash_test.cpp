@@ -21,8 +21,11 @@ protected:
         ASSERT_TRUE(support::FileExists(InstalledWslPath()) && support::FileExists(SystemFile(L"wsl-relay")))
             << "the WSL stand-in is not in this prefix (scripts/test installs it)";
     }
+    // Types the command and sends it; done once the console has taken the
+    // line (the field is empty again), so the next command is typed afresh.
     static bool Run(ConsoleSession& console, std::wstring_view command) {
-        return console.TypeIntoField(command) && console.PressKey(VK_RETURN);
+        return console.TypeIntoField(command) && console.PressKey(VK_RETURN) &&
+               WaitUntil([&] { return console.FieldText().empty(); }, ShortWaitMs);
     }
 };
 
