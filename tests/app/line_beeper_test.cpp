@@ -90,6 +90,21 @@ TEST_F(LineBeeper, AFloodsBeepsFallNoFurtherBehindThanTheLag) {
     }
 }
 
+// A beep device that hangs holds the end's report back no longer than the
+// wait it is given: the caller goes on while the end's beep still plays.
+TEST_F(LineBeeper, AnEndBeepThatHangsHoldsTheCallerNoLongerThanItsWait) {
+    std::atomic<bool> returned{false}, seenReturned{false};
+    HoldBeepsOf(app::ShellEndTone.frequency, [&] {
+        seenReturned.store(returned.load());
+        return seenReturned.load();
+    });
+    beeper_.End(100);
+    returned.store(true);
+    // The held beep saw End return, rather than giving up waiting for it.
+    EXPECT_TRUE(support::WaitUntil([&] { return seenReturned.load(); }));
+    beeper_.Stop();  // the held beep has ended
+}
+
 // When Windows shows sounds as flashes, line beeps come at most three a
 // second, each for every line since the one before (an error line's tone
 // when one is among them), and a change of the setting is followed.
