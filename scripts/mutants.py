@@ -4,10 +4,11 @@
         Makes COPY_ROOT hold the files git tracks (or would track) in
         SOURCE_ROOT, copying only the ones that differ, so an incremental
         build of the copy rebuilds only what changed.
-    mutants.py make ROOT FILE OUT_DIR [--sample N] [--seed S]
+    mutants.py make ROOT FILE OUT_DIR [--sample N] [--seed S] [--lines A-B]
         Writes each mutant of ROOT/FILE as OUT_DIR/NNNN.cpp and lists them in
-        OUT_DIR/index.tsv (number, line, what changed). With --sample, N of
-        them, the same N for the same seed and source.
+        OUT_DIR/index.tsv (number, line, what changed). With --lines, only
+        the mutants on lines A to B; with --sample, N of them, the same N for
+        the same seed and source.
 
 The mutants are made on clang's own parse of the file (libclang, through
 Debian's python3-clang-14), so an operator is changed only where the parse
@@ -25,6 +26,7 @@ the usual small faults:
   push_back, pop_front and pop_back, min and max).
 """
 
+import bisect
 import os
 import random
 import shutil
@@ -238,18 +240,18 @@ def collect(tu, path):
     return source, found
 
 
-def make(root, rel, out_dir, sample, seed):
+def make(root, rel, out_dir, sample, seed, lines):
     path = os.path.join(root, rel)
     tu = parse(root, path)
     source, found = collect(tu, path)
-    numbered = list(enumerate(found, 1))
+    line_starts = [0] + [i + 1 for i, b in enumerate(source) if b == 0x0A]
+    numbered = [(n, m) for n, m in enumerate(found, 1)
+                if lines[0] <= bisect.bisect_right(line_starts, m[0]) <= lines[1]]
     if sample and sample < len(numbered):
         picked = random.Random('%s:%s' % (seed, rel)).sample(numbered, sample)
         numbered = sorted(picked)
     shutil.rmtree(out_dir, ignore_errors=True)
     os.makedirs(out_dir)
-    line_starts = [0] + [i + 1 for i, b in enumerate(source) if b == 0x0A]
-    import bisect
     with open(os.path.join(out_dir, 'index.tsv'), 'w', encoding='utf-8') as index:
         for n, (start, end, replacement, what) in numbered:
             mutated = source[:start] + replacement.encode('utf-8') + source[end:]
@@ -282,16 +284,18 @@ def main(argv):
         sync(argv[1], argv[2])
         return
     if len(argv) >= 4 and argv[0] == 'make':
-        rest, sample, seed = argv[4:], 0, 1
+        rest, sample, seed, lines = argv[4:], 0, 1, (1, 1 << 30)
         while rest:
             if rest[0] == '--sample':
                 sample = int(rest[1])
             elif rest[0] == '--seed':
                 seed = rest[1]
+            elif rest[0] == '--lines':
+                lines = tuple(int(x) for x in rest[1].split('-'))
             else:
                 sys.exit('unknown option %s' % rest[0])
             rest = rest[2:]
-        make(argv[1], argv[2], argv[3], sample, seed)
+        make(argv[1], argv[2], argv[3], sample, seed, lines)
         return
     sys.exit(__doc__)
 
