@@ -3,7 +3,7 @@
     mutants.py sync SOURCE_ROOT COPY_ROOT
         Makes COPY_ROOT hold the files git tracks (or would track) in
         SOURCE_ROOT, copying only the ones that differ, so an incremental
-        build of the copy rebuilds only what changed.
+        build of the copy rebuilds only what changed (and all of that).
     mutants.py make ROOT FILE OUT_DIR [--sample N] [--seed S] [--lines A-B]
         Writes each mutant of ROOT/FILE as OUT_DIR/NNNN.cpp and lists them in
         OUT_DIR/index.tsv (number, line, what changed). With --lines, only
@@ -271,7 +271,10 @@ def sync(source_root, copy_root):
         if os.path.isfile(dst) and open(src, 'rb').read() == open(dst, 'rb').read():
             continue
         os.makedirs(os.path.dirname(dst), exist_ok=True)
-        shutil.copy2(src, dst)
+        # A new time, not the source's: what was built from the old copy
+        # may be newer than the source's change, and must be built again.
+        shutil.copyfile(src, dst)
+        shutil.copymode(src, dst)
     for here, _, files in os.walk(copy_root):
         for name in files:
             rel = os.path.relpath(os.path.join(here, name), copy_root)
