@@ -64,6 +64,25 @@ TEST_F(TranscriptView, NewestOutputStaysInView) {
     }
 }
 
+// A selection that runs to the end, made either way, is a reader's: the
+// text is added behind it, not put in its place.
+TEST_F(TranscriptView, ASelectionToTheEndIsKeptAndNotReplaced) {
+    for (bool upward : {false, true}) {
+        SCOPED_TRACE(upward);
+        SetWindowTextW(edit_, L"");
+        app::AppendToTranscript(edit_, Lines(1, 3));
+        SetFocus(edit_);
+        const int length = GetWindowTextLengthW(edit_);
+        SendMessageW(edit_, EM_SETSEL, upward ? length : 5, upward ? 5 : length);
+        app::AppendToTranscript(edit_, Lines(4, 5));
+        EXPECT_EQ(WindowText(edit_), Lines(1, 5));
+        DWORD start = 0, end = 0;
+        SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 5u);
+        EXPECT_EQ(end, static_cast<DWORD>(length));
+    }
+}
+
 // How the reader has scrolled the view sideways.
 enum class Sideways { NotAtAll, ByWholeCharacters, ToALongLinesEnd };
 

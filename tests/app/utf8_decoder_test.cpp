@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -30,11 +31,19 @@ std::wstring DecodeBytewise(const std::string& bytes) {
 }
 
 TEST(Utf8Decoder, DecodesCharactersOfEveryLength) {
-    // a é € 😀 z é, and a line feed as the last byte
-    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xC3\xA9\n";
-    const std::wstring expected = L"a\u00E9\u20AC\U0001F600z\u00E9\n";
-    EXPECT_EQ(DecodeWhole(text), expected);
-    EXPECT_EQ(DecodeBytewise(text), expected);
+    const std::pair<std::string, std::wstring> cases[] = {
+        // a é € 😀 z é, and a line feed as the last byte
+        {"a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z\xC3\xA9\n", L"a\u00E9\u20AC\U0001F600z\u00E9\n"},
+        // the first and last character of each length, and of each range
+        // where the second byte's bounds narrow
+        {"\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
+         L"\u007F\u0080\u07FF\u0800\uD7FF\uFFFF\U00010000\U0010FFFF"},
+    };
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        EXPECT_EQ(DecodeWhole(text), expected);
+        EXPECT_EQ(DecodeBytewise(text), expected);
+    }
 }
 
 TEST(Utf8Decoder, ZeroBytesLeaveNoTrace) {
@@ -51,10 +60,14 @@ TEST(Utf8Decoder, IllFormedInputBecomesOneReplacementPerMaximalPart) {
         {"\x80", L"\uFFFD"},                        // stray continuation byte
         {"\xBF\x80", L"\uFFFD\uFFFD"},              // two of them
         {"\xC0\xAF", L"\uFFFD\uFFFD"},              // overlong lead, never valid
+        {"\xC1\xBF", L"\uFFFD\uFFFD"},              // the last overlong lead
+        {"\xC3\xC0", L"\uFFFD\uFFFD"},              // past the continuation bytes
+        {"\xE0" "A\xC3\x80\xC3\xC0", L"\uFFFD" L"A\u00C0\uFFFD\uFFFD"},  // a break keeps no narrowed range
         {"\xC3", L"\uFFFD"},                        // cut off by the end of the stream
         {"\xE2\x82" "A", L"\uFFFD" L"A"},           // cut off by an ASCII byte
         {"\xE0\x80\x80", L"\uFFFD\uFFFD\uFFFD"},    // overlong three-byte form
         {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},    // a surrogate
+        {"\xF0\x8F\xBF\xBF", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong four-byte form
         {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
         {"\xF5", L"\uFFFD"},
         {"\xFF" "a", L"\uFFFD" L"a"},

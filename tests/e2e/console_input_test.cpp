@@ -143,6 +143,17 @@ TEST_F(ConsoleKeys, ReturnSendsTheFieldWithALineFeedAndFilesItAtTheTopOfTheHisto
             EXPECT_EQ(beep.threadId, console_.MainThreadId());
         }
     EXPECT_EQ(Count(ReturnBeep), 6u);
+    // Down Arrow brings the commands back newest first; one brought back and
+    // sent is the newest, so Down Arrow brings it back first.
+    for (const std::wstring& expected : {nonAscii, std::wstring(L"  spaced  ")}) {
+        ASSERT_TRUE(console_.PressKey(VK_DOWN));
+        ASSERT_TRUE(WaitUntil([&] { return console_.FieldText() == expected; }, ShortWaitMs)) << Utf8(expected);
+    }
+    ASSERT_TRUE(console_.PressKey(VK_RETURN));
+    ASSERT_TRUE(WaitForInput(sent + "  spaced  \n"));
+    ASSERT_TRUE(WaitUntil([&] { return console_.FieldText().empty(); }, ShortWaitMs));
+    ASSERT_TRUE(console_.PressKey(VK_DOWN));
+    EXPECT_TRUE(WaitUntil([&] { return console_.FieldText() == L"  spaced  "; }, ShortWaitMs));
     CloseAndExpectExitCodeZero();
 }
 
