@@ -125,6 +125,15 @@ TEST_F(LineBeeper, WithSoundsShownAsFlashesBeepsComeAtMostThreeASecond) {
     for (size_t i = 1; i < beeps.size(); ++i)
         EXPECT_GE(beeps[i].startMs - beeps[i - 1].startMs, app::FlashGapMs - 0.5) << "beep " << i;
     EXPECT_TRUE(std::ranges::any_of(beeps, [](const BeepRecord& b) { return b.frequency == app::ErrorLineTone.frequency; }));
+    // A flood shown while the next beep waits for its turn merges whole: an
+    // error line before it still gives the error tone.
+    const size_t flood = TakeBeeps().size();
+    beeper_.Shown(StreamKind::Error, 1);
+    beeper_.Shown(StreamKind::Output, 100000);
+    beeper_.End();
+    const std::vector<BeepRecord> merged = BeepsSince(flood);
+    ASSERT_EQ(merged.size(), 2u);
+    EXPECT_EQ(merged[0].frequency, app::ErrorLineTone.frequency);
 
     // Turned off, soon each line has its own beep again: two lines shown
     // together give two beeps.
