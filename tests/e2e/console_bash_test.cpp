@@ -11,6 +11,8 @@
 #include "support/files.h"
 
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 namespace {
@@ -20,6 +22,16 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(support::FileExists(InstalledWslPath()) && support::FileExists(SystemFile(L"wsl-relay")))
             << "the WSL stand-in is not in this prefix (scripts/test installs it)";
+    }
+    // Starts the console with `commandTail` and the stand-in's variables.
+    static testing::AssertionResult Start(ConsoleSession& console, std::wstring commandTail,
+                                          std::vector<std::pair<std::wstring, std::wstring>> environment) {
+        LaunchOptions options;
+        options.commandTail = std::move(commandTail);
+        options.environment = std::move(environment);
+        std::wstring failure;
+        if (console.Start(options, &failure)) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << Utf8(failure);
     }
     // Types the command and sends it; done once the console has taken the
     // line (the field is empty again), so the next command is typed afresh.
@@ -45,11 +57,7 @@ TEST_F(ConsoleWithBash, RunsTheStartupCommandTypedCommandsAndEndsWithExit) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ConsoleSession console;
-        LaunchOptions options;
-        options.commandTail = L" echo \"'hello  world'\" D:\\tmp";
-        options.environment = c.environment;
-        std::wstring failure;
-        ASSERT_TRUE(console.Start(options, &failure)) << Utf8(failure);
+        ASSERT_TRUE(Start(console, L" echo \"'hello  world'\" D:\\tmp", c.environment));
         EXPECT_TRUE(console.TranscriptText().starts_with(L"echo \"hello  world\" d/tmp\r\n\r\n---ran---"))
             << Utf8(console.TranscriptText());
         // bash saw the rewritten command: the double quotes kept the two spaces.
@@ -107,11 +115,7 @@ TEST_F(ConsoleWithBash, RunsTheStartupCommandTypedCommandsAndEndsWithExit) {
 // ends it (CR CR LF), then the shell's end, once; the keys go dead.
 TEST_F(ConsoleWithBash, WithoutADistributionWslsOwnMessageShowsWholeAndTheShellEnds) {
     ConsoleSession console;
-    LaunchOptions options;
-    options.commandTail = L" ls";
-    options.environment = {{L"WSL_STANDIN_NO_DISTRIBUTION", L"1"}};
-    std::wstring failure;
-    ASSERT_TRUE(console.Start(options, &failure)) << Utf8(failure);
+    ASSERT_TRUE(Start(console, L" ls", {{L"WSL_STANDIN_NO_DISTRIBUTION", L"1"}}));
     std::wstring expected = L"ls\r\n" + std::wstring(Ran);
     size_t lines = 0;
     const std::wstring_view message = wsl_messages::NoDistribution;
@@ -139,11 +143,7 @@ TEST_F(ConsoleWithBash, WithoutADistributionWslsOwnMessageShowsWholeAndTheShellE
 // commands typed go to it in order.
 TEST_F(ConsoleWithBash, DuringASlowStartTheWindowAnswersAndCommandsWaitTheirTurn) {
     ConsoleSession console;
-    LaunchOptions options;
-    options.commandTail = L" echo first";
-    options.environment = {{L"WSL_STANDIN_START_DELAY_MS", L"8000"}};
-    std::wstring failure;
-    ASSERT_TRUE(console.Start(options, &failure)) << Utf8(failure);
+    ASSERT_TRUE(Start(console, L" echo first", {{L"WSL_STANDIN_START_DELAY_MS", L"8000"}}));
     const std::wstring head = L"echo first\r\n" + std::wstring(Ran);
     ASSERT_TRUE(Run(console, L"echo second"));
     ASSERT_TRUE(Run(console, L"echo third"));
