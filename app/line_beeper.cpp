@@ -30,6 +30,8 @@ bool LineBeeper::Start(FlashQuery flashes) noexcept {
     flashQuery_ = flashes;
     flashAskedAt_ = -1e9;  // asked before the first beep
     quit_ = false;
+    // A thread of its own handle, not one filed with the console's workers:
+    // Stop must be able to wait for it.
     thread_.reset(CreateThread(nullptr, 4096, &LineBeeper::Run, this, 0, &threadId_));
     if (!thread_) threadId_ = 0;
     return static_cast<bool>(thread_);
