@@ -20,7 +20,9 @@ LONG WINAPI EndWithTheExceptionCode(EXCEPTION_POINTERS* info) noexcept {
 }  // namespace
 
 int main(int argc, char** argv) {
-    (void)SetUnhandledExceptionFilter(EndWithTheExceptionCode);  // no filter was set before
+    // The filter replaced is the C runtime's, which only turns exceptions into
+    // C signals; no test handles those.
+    (void)SetUnhandledExceptionFilter(EndWithTheExceptionCode);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
