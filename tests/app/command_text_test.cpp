@@ -84,10 +84,11 @@ TEST(ReplaceText, InPlaceRewritesTheCallersText) {
     (void)ReplaceText(text, L"x", L"y", ReplaceInPlace | ReplaceIgnoreCase);  // checked through `text`
     EXPECT_EQ(text, L"yyy");
 
-    // Lengths that differ cannot keep the storage, but the text is still rewritten.
-    text = L"D:/a";
-    EXPECT_EQ(ReplaceText(text, L"D:/", L"d/", ReplaceInPlace), L"d/a");
-    EXPECT_EQ(text, L"d/a");
+    // Lengths that differ cannot keep the storage, but the text is still
+    // rewritten, a match right after a shorter replacement included.
+    text = L"D:/D:/a";
+    EXPECT_EQ(ReplaceText(text, L"D:/", L"d/", ReplaceInPlace), L"d/d/a");
+    EXPECT_EQ(text, L"d/d/a");
 }
 
 namespace {
