@@ -3,7 +3,6 @@
 #include "channel_test_support.h"
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,11 +86,7 @@ TEST_F(StartChildProcessTest, ConsoleFlagsGiveAHiddenChildWithThreePipes) {
 // it was built, not sorted.)
 TEST_F(StartChildProcessTest, SetVariablesJoinTheParentsEnvironment) {
     ASSERT_TRUE(SetEnvironmentVariableW(L"wslc_Replaced", L"old"));
-    std::vector<std::string> parent;
-    if (wchar_t* strings = GetEnvironmentStringsW()) {
-        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) parent.push_back(Utf8(p));
-        FreeEnvironmentStringsW(strings);
-    }
+    const std::vector<std::string> parent = support::EnvironmentEntries();
     std::vector<std::string> replaced = parent;
     std::erase(replaced, "wslc_Replaced=old");
     replaced.insert(replaced.end(), {"WSLC_REPLACED=new", "WSLC_ADDED=caf\xc3\xa9 = 1"});
@@ -114,10 +109,7 @@ TEST_F(StartChildProcessTest, SetVariablesJoinTheParentsEnvironment) {
             AsChild(StartChildProcess(StreamHelper().c_str(), steps.c_str(), L"", ConsoleFlags, c.set));
         ASSERT_NE(child, nullptr);
         ASSERT_TRUE(WaitExit(child));
-        std::vector<std::string> seen;
-        for (std::istringstream lines(report.Read()); std::getline(lines, seen.emplace_back());) {
-        }
-        seen.pop_back();  // the getline that found the end
+        std::vector<std::string> seen = support::SplitLines(report.Read());
         std::vector<std::string> expected = c.expected;
         std::sort(seen.begin(), seen.end());
         std::sort(expected.begin(), expected.end());

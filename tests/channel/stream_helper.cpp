@@ -113,12 +113,9 @@ int main() {
             GetCurrentDirectoryW(MAX_PATH, dir);
             (void)support::WriteFileBytes(arg.substr(4), support::Utf8(dir));
         } else if (starts(L"env:")) {
-            std::wstring lines;
-            if (wchar_t* strings = GetEnvironmentStringsW()) {
-                for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) lines += std::wstring(p) + L"\n";
-                FreeEnvironmentStringsW(strings);
-            }
-            (void)support::WriteFileBytes(arg.substr(4), support::Utf8(lines));
+            std::string lines;
+            for (const std::string& entry : support::EnvironmentEntries()) lines += entry + "\n";
+            (void)support::WriteFileBytes(arg.substr(4), lines);
         }
     }
     return 0;

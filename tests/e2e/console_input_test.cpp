@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
-#include <sstream>
 
 namespace e2e {
 namespace {
@@ -38,8 +37,7 @@ TEST_F(ConsoleStartup, WithoutParametersTheWindowOpensOnALoneLineFeed) {
     // console's current directory (which the console got from us), with the
     // console's environment (ours and what we gave it) and WSL_UTF8=1 alone
     // in place of the value it had.
-    std::vector<std::string> info;
-    for (std::istringstream lines(shell_.Info()); !lines.eof();) std::getline(lines, info.emplace_back());
+    const std::vector<std::string> info = support::SplitLines(shell_.Info());
     ASSERT_GE(info.size(), 3u);
     EXPECT_EQ(info[0], "\"c:/windows/system32/wsl.exe\" bash --noediting -i -s");
     wchar_t directory[MAX_PATH + 1] = {};
@@ -47,11 +45,8 @@ TEST_F(ConsoleStartup, WithoutParametersTheWindowOpensOnALoneLineFeed) {
     EXPECT_EQ(info[1], Utf8(directory));
     const std::set<std::string> environment(info.begin() + 2, info.end());
     std::vector<std::string> inherited{"WSL_UTF8=1", "WSLC_GIVEN=caf\xc3\xa9 1"};
-    if (wchar_t* strings = GetEnvironmentStringsW()) {
-        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1)
-            if (!std::wstring_view(p).starts_with(L"WINEDEBUG=")) inherited.push_back(Utf8(p));  // the driver's
-        FreeEnvironmentStringsW(strings);
-    }
+    for (const std::string& entry : support::EnvironmentEntries())
+        if (!entry.starts_with("WINEDEBUG=")) inherited.push_back(entry);  // the driver sets its own
     for (const std::string& entry : inherited) EXPECT_TRUE(environment.contains(entry)) << entry;
     EXPECT_EQ(std::count_if(environment.begin(), environment.end(),
                             [](const std::string& e) { return _strnicmp(e.c_str(), "WSL_UTF8=", 9) == 0; }),

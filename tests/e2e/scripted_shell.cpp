@@ -283,10 +283,7 @@ int main() {
         wchar_t directory[MAX_PATH + 1] = {};
         GetCurrentDirectoryW(MAX_PATH + 1, directory);
         std::string info = Utf8(GetCommandLineW()) + "\n" + Utf8(directory) + "\n";
-        if (wchar_t* strings = GetEnvironmentStringsW()) {
-            for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) info += Utf8(p) + "\n";
-            FreeEnvironmentStringsW(strings);
-        }
+        for (const std::string& entry : support::EnvironmentEntries()) info += entry + "\n";
         (void)support::WriteFileBytes(infoPath, info);
     }
 

@@ -24,6 +24,25 @@ std::wstring Wide(std::string_view utf8) {
     return text;
 }
 
+std::vector<std::string> EnvironmentEntries() {
+    std::vector<std::string> entries;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) entries.push_back(Utf8(p));
+        FreeEnvironmentStringsW(strings);
+    }
+    return entries;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
 std::wstring Hex(std::string_view bytes) {
     static constexpr wchar_t digits[] = L"0123456789abcdef";
     std::wstring hex;

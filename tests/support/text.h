@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace support {
 
@@ -14,6 +15,12 @@ std::wstring Wide(std::string_view utf8);
 
 // Two lowercase hex digits a byte.
 std::wstring Hex(std::string_view bytes);
+
+// This process's environment, one "NAME=value" entry each, in the block's order.
+std::vector<std::string> EnvironmentEntries();
+// The lines of a report, each without its line feed; an unfinished last
+// line counts too.
+std::vector<std::string> SplitLines(std::string_view text);
 
 // `name` in the folder of the running test program.
 std::wstring BesideTest(std::wstring_view name);
