@@ -135,24 +135,32 @@ TEST_F(OutputPumps, ABurstOfStderrLinesLeftAtExitIsShownInOrderAndItsBeepsStaySo
     ExpectEndBeepLast();
 }
 
-// The waits below dispatch no messages: the main thread stalls meanwhile,
-// and nothing handed over is shown.
+// The pump reads on while its earlier pieces wait to be shown, up to the
+// bound; there it waits for its oldest piece only, and each piece's lines
+// beep once that piece is shown. The waits below dispatch no messages: the
+// transcript shows only what the test delivers.
+TEST_F(OutputPumps, AtTheBoundThePumpWaitsForItsOldestPieceAlone) {
+    const std::wstring a = L"\r\na\n", b = L"\r\nb\n\r\nc\n\r\nd\n", c = L"\r\ne\n\r\nf\n";
+    pumps_.maxUnshownChars = a.size() + b.size();  // a and b fill it; c waits
+    HoldPaints(feed_, a.size());                    // one part is a, whole
+    Gate aHanded, bHanded, cWritten, cHanded;
+    StartShell(L"out:" + Hex("a\n") + aHanded.Await() + L"out:" + Hex("b\nc\nd\n") + bHanded.Await() + L"out:" +
+               Hex("e\nf\n") + cWritten.Signal() + cHanded.Await() + L"exit:0");
+    ASSERT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() == a.size(); }));
+    aHanded.Open();
+    ASSERT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() == a.size() + b.size(); }));
+    bHanded.Open();
+    ASSERT_TRUE(support::WaitUntil([&] { return cWritten.IsOpen() && NothingPending(); }));
+    EXPECT_TRUE(support::NothingWithin(500, [&] { return feed_.UnshownChars() > a.size() + b.size(); }));
 
-TEST_F(OutputPumps, WhileTheTranscriptStallsThePumpHoldsNoMoreThanTheBound) {
-    constexpr size_t Bound = 64 * 1024;
-    // At most one read past the bound: its bytes, and "\r\n" for each line.
-    constexpr size_t MostHeld = Bound + 3 * app::PumpReadSize;
-    constexpr int Lines = 200000;  // far more than the bound and the pipe hold
-    pumps_.maxUnshownChars = Bound;
-    StartShell(L"flood:" + std::to_wstring(Lines) + L" exit:0");
-    ASSERT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() >= Bound; }, 30000));
-    // The pump now waits for the transcript; the shell waits for the pump.
-    EXPECT_TRUE(support::NothingWithin(500, [&] { return feed_.UnshownChars() > MostHeld; })) << feed_.UnshownChars();
-    EXPECT_EQ(WaitForSingleObject(pumps_.child->processHandle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(Transcript(), L"");
-
-    ASSERT_TRUE(WaitForEnd(120000));
-    EXPECT_TRUE(Transcript() == FloodLines(Lines) + Closed) << Transcript().size();
+    ASSERT_TRUE(PumpUntil([&] { return Transcript() == a; }, support::Patience, [&] { feed_.Deliver(); }));
+    EXPECT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() == b.size() + c.size(); }))
+        << feed_.UnshownChars();
+    EXPECT_TRUE(support::WaitUntil([&] { return !TakeBeeps().empty(); })) << "a's line got no beep";
+    cHanded.Open();
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(Transcript(), a + b + c + Closed);
+    ExpectLineBeeps(6, 0);
 }
 
 // With no transcript control, nothing is shown, but the pumps go on: a beep
