@@ -2,9 +2,12 @@
 // the system's input queue to the foreground window and are taken by the
 // real WaitEvent.
 #include "toolkit/shortcuts.h"
+#include "toolkit/toolkit_heap.h"
+#include "toolkit/window_record.h"
 #include "toolkit_test_support.h"
 
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -69,6 +72,12 @@ TEST_F(ShortcutsTest, ShortcutKeyInAFieldReachesTheWindowAsItsMenuItem) {
 }
 
 TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
+    // Blocks taken up to just past the window's table, so that it must move
+    // as it grows.
+    std::vector<void*> neighbours;
+    const void* start = FindWindowRecord(0)->shortcuts;
+    while (neighbours.size() < 1000 && (neighbours.empty() || neighbours.back() < start))
+        neighbours.push_back(HeapAlloc(ToolkitHeap(), 0, 16));
     const HWND edit = MakeEdit(window_, WS_TABSTOP, 1);
     SetFocus(edit);
     ASSERT_NE(AddShortcut(0, 'K' | ControlKey, 9), nullptr);
@@ -96,6 +105,9 @@ TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
     PressKey(VK_RETURN);
     ASSERT_EQ(ResultsUntil(MenuEvent).back(), MenuEvent);
     EXPECT_EQ(EventMenuItem(), 12);
+    // Many more: the table grows, and moves, and keeps every entry.
+    for (uint32_t digit = '0'; digit <= '9'; ++digit) (void)AddShortcut(0, digit | ControlKey, digit);
+    EXPECT_EQ(CopyAcceleratorTableW(AddShortcut(0, VK_RETURN, 13), nullptr, 0), 15);
 
     // Without Control, K is an ordinary key and reaches the field whole.
     ASSERT_TRUE(KeysHandled());
@@ -105,6 +117,7 @@ TEST_F(ShortcutsTest, ModifiersAreDistinctShortcuts) {
     EXPECT_EQ(SequenceMismatch(log, {{edit, WM_KEYDOWN, 'K'}, {edit, WM_CHAR, 'k'}, {edit, WM_KEYUP, 'K'}},
                                {WM_KEYDOWN, WM_CHAR, WM_KEYUP}),
               "");
+    for (void* block : neighbours) HeapFree(ToolkitHeap(), 0, block);
 }
 
 class FocusMovementTest : public ShortcutsTest {
