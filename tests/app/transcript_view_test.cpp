@@ -84,7 +84,7 @@ TEST_F(TranscriptView, ASelectionToTheEndIsKeptAndNotReplaced) {
 }
 
 // How the reader has scrolled the view sideways.
-enum class Sideways { NotAtAll, ByWholeCharacters, ToALongLinesEnd };
+enum class Sideways { NotAtAll, ByWholeCharacters, ToALongLinesEnd, BackFromALongLinesEnd };
 
 struct ReaderCase {
     const char* name;
@@ -130,7 +130,7 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     int line = 10;
     LRESULT low = SendMessageW(edit_, EM_LINEINDEX, line, 0) + 20;
     LRESULT high = LineEnd(line) + 2 + 30;
-    if (c.sideways == Sideways::ToALongLinesEnd) {
+    if (c.sideways >= Sideways::ToALongLinesEnd) {
         // The caret at a long line's end, which the control scrolls into view
         // by pixels, not characters; one of these line ends lies between two
         // character steps.
@@ -144,6 +144,14 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
         low = c.upward ? LineEnd(line) : SendMessageW(edit_, EM_LINEINDEX, line, 0) + 20;
         high = c.upward ? LineEnd(line) + 2 + 30 : LineEnd(line);
     }
+    if (c.sideways == Sideways::BackFromALongLinesEnd) {
+        // Then back left, past the view's edge: the control scrolls by an
+        // amount of its own, which no caret brought into view from the left
+        // gives.
+        high = LineEnd(line) - 60;
+        SendMessageW(edit_, EM_SETSEL, high, high);
+        SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
+    }
     SendMessageW(edit_, EM_SETSEL, c.upward ? high : low, c.upward ? low : high);  // the anchor first
     if (c.sideways == Sideways::ByWholeCharacters) SendMessageW(edit_, EM_LINESCROLL, 25, 0);
     SendMessageW(edit_, EM_LINESCROLL, 0, 8 - FirstVisibleLine());
@@ -152,7 +160,7 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     switch (c.sideways) {
     case Sideways::NotAtAll: ASSERT_EQ(x, leftmostX); break;
     case Sideways::ByWholeCharacters: ASSERT_EQ(leftmostX - x, 25 * step); break;
-    case Sideways::ToALongLinesEnd: ASSERT_NE((leftmostX - x) % step, 0); break;
+    default: ASSERT_NE((leftmostX - x) % step, 0); break;
     }
     const LRESULT caret = c.upward ? low : high;
     POINT caretAt{};
@@ -193,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Places, TranscriptReader,
                                          ReaderCase{"Upward", true, Sideways::NotAtAll},
                                          ReaderCase{"UpwardByWholeCharacters", true, Sideways::ByWholeCharacters},
                                          ReaderCase{"UpwardThroughTheFeed", true, Sideways::ByWholeCharacters, true},
-                                         ReaderCase{"DownwardAtALongLinesEnd", false, Sideways::ToALongLinesEnd},
+                                         ReaderCase{"DownwardBackFromALongLinesEnd", false, Sideways::BackFromALongLinesEnd},
                                          ReaderCase{"UpwardAtALongLinesEnd", true, Sideways::ToALongLinesEnd}),
                          [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
