@@ -102,6 +102,7 @@ TEST_F(ConsoleStartup, WithoutParametersTheWindowOpensOnALoneLineFeed) {
     EXPECT_EQ(comboStyle & 0x43u, static_cast<DWORD>(CBS_DROPDOWN | CBS_AUTOHSCROLL)) << std::hex << comboStyle;
     // The history starts with the blank item, selected, and the field empty.
     EXPECT_EQ(console_.History(), std::vector<std::wstring>{L""});
+    EXPECT_EQ(SendMessageW(console_.CommandBox(), CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(console_.FieldText(), L"");
     EXPECT_EQ(console_.FocusedWindow(), console_.CommandField());
     CloseAndExpectExitCodeZero();
