@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace apptest {
@@ -84,7 +85,7 @@ TEST_F(TranscriptView, ASelectionToTheEndIsKeptAndNotReplaced) {
 }
 
 // How the reader has scrolled the view sideways.
-enum class Sideways { NotAtAll, ByWholeCharacters, ToALongLinesEnd, BackFromALongLinesEnd };
+enum class Sideways { NotAtAll, ByWholeCharacters, ToALongLinesEnd, BackFromALongLinesEnd, BackWhereNoThumbReaches };
 
 struct ReaderCase {
     const char* name;
@@ -119,6 +120,9 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     // Lines of many widths, all wider than the view.
     std::wstring text;
     for (int i = 1; i <= 300; ++i) text += Lines(i, i, 100 + i % 37);
+    // A line wider than the rest sets the text's width, and with it where the
+    // control's own scrolling lands.
+    if (c.sideways == Sideways::BackWhereNoThumbReaches) text += L"\r\n" + std::wstring(200, L'x');
     app::AppendToTranscript(edit_, text);
     SetFocus(edit_);
     ASSERT_EQ(GetFocus(), edit_);
@@ -126,6 +130,21 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     SendMessageW(edit_, EM_LINESCROLL, static_cast<WPARAM>(-100000), 0);
     const int leftmostX = FirstCharacterX(edit_);
     const int step = AverageCharacterWidth();
+    if (c.sideways == Sideways::BackWhereNoThumbReaches) {
+        // The text made a hundred steps wider than the view: every thumb
+        // position then lies a whole number of steps from the start, and
+        // none from a place that does not.
+        const auto thumbX = [&](int position) {
+            SendMessageW(edit_, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, position), 0);
+            return FirstCharacterX(edit_);
+        };
+        RECT box{};
+        GetWindowRect(edit_, &box);
+        const int range = thumbX(0) - thumbX(100);
+        MoveWindow(edit_, 0, 0, box.right - box.left + range - 100 * step, box.bottom - box.top, TRUE);
+        ASSERT_EQ(thumbX(0) - thumbX(100), 100 * step);
+        ASSERT_EQ(thumbX(0), leftmostX);
+    }
     // A selection from inside line 10 into line 11, both ends in view.
     int line = 10;
     LRESULT low = SendMessageW(edit_, EM_LINEINDEX, line, 0) + 20;
@@ -144,7 +163,7 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
         low = c.upward ? LineEnd(line) : SendMessageW(edit_, EM_LINEINDEX, line, 0) + 20;
         high = c.upward ? LineEnd(line) + 2 + 30 : LineEnd(line);
     }
-    if (c.sideways == Sideways::BackFromALongLinesEnd) {
+    if (c.sideways >= Sideways::BackFromALongLinesEnd) {
         // Then back left, past the view's edge: the control scrolls by an
         // amount of its own, which no caret brought into view from the left
         // gives.
@@ -188,7 +207,11 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     EXPECT_EQ(start, static_cast<DWORD>(low));
     EXPECT_EQ(end, static_cast<DWORD>(high));
     EXPECT_EQ(FirstVisibleLine(), 8);
-    EXPECT_EQ(FirstCharacterX(edit_), x);
+    if (c.sideways == Sideways::BackWhereNoThumbReaches) {
+        EXPECT_LT(std::abs(FirstCharacterX(edit_) - x), step) << "as near as whole steps come";
+    } else {
+        EXPECT_EQ(FirstCharacterX(edit_), x);
+    }
     ASSERT_TRUE(GetCaretPos(&caretAt));
     const POINT expectedCaret = PositionOf(caret);
     EXPECT_EQ(caretAt.x, expectedCaret.x);
@@ -202,7 +225,8 @@ INSTANTIATE_TEST_SUITE_P(Places, TranscriptReader,
                                          ReaderCase{"UpwardByWholeCharacters", true, Sideways::ByWholeCharacters},
                                          ReaderCase{"UpwardThroughTheFeed", true, Sideways::ByWholeCharacters, true},
                                          ReaderCase{"DownwardBackFromALongLinesEnd", false, Sideways::BackFromALongLinesEnd},
-                                         ReaderCase{"UpwardAtALongLinesEnd", true, Sideways::ToALongLinesEnd}),
+                                         ReaderCase{"UpwardAtALongLinesEnd", true, Sideways::ToALongLinesEnd},
+                                         ReaderCase{"DownwardWhereNoThumbReaches", false, Sideways::BackWhereNoThumbReaches}),
                          [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
