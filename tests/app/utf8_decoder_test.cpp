@@ -62,7 +62,8 @@ TEST(Utf8Decoder, IllFormedInputBecomesOneReplacementPerMaximalPart) {
         {"\xC0\xAF", L"\uFFFD\uFFFD"},              // overlong lead, never valid
         {"\xC1\xBF", L"\uFFFD\uFFFD"},              // the last overlong lead
         {"\xC3\xC0", L"\uFFFD\uFFFD"},              // past the continuation bytes
-        {"\xE0" "A\xC3\x80\xC3\xC0", L"\uFFFD" L"A\u00C0\uFFFD\uFFFD"},  // a break keeps no narrowed range
+        // A break keeps no narrowed range, nor a widened one.
+        {"\xE0" "A\xC3\x80\xE2\xC3\xC0\xE2\xC3\x7F", L"\uFFFD" L"A\u00C0\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\x7F"},
         {"\xC3", L"\uFFFD"},                        // cut off by the end of the stream
         {"\xE2\x82" "A", L"\uFFFD" L"A"},           // cut off by an ASCII byte
         {"\xE0\x80\x80", L"\uFFFD\uFFFD\uFFFD"},    // overlong three-byte form
