@@ -106,6 +106,14 @@ TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     hand(0, 1000);
     ASSERT_TRUE(PumpUntil([&] { return shown(500); }, support::Patience, oneMessage));
     ASSERT_FALSE(feed_.IsShown(pieces.back().first));
+    // Meanwhile an append's own paint is held back, and a paint another asked
+    // for (the window was uncovered) is not.
+    feed_.Deliver();
+    EXPECT_FALSE(GetUpdateRect(edit_, nullptr, FALSE));
+    RECT uncovered{0, 0, 10, 10};
+    InvalidateRect(edit_, &uncovered, FALSE);
+    feed_.Deliver();
+    EXPECT_TRUE(GetUpdateRect(edit_, nullptr, FALSE));
     hand(1000, 2000);
     ASSERT_TRUE(PumpUntil([&] { return shown(pieces.size() - 1); }, support::Patience, oneMessage));
     EXPECT_FALSE(shownEarly);
@@ -113,6 +121,10 @@ TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     ASSERT_TRUE(PumpUntil([&] { return !paints.empty() && paints.back() == static_cast<int>(flood.size()); }));
     EXPECT_TRUE(LastCharacterVisible(edit_));
     EXPECT_FALSE(GetUpdateRect(edit_, nullptr, FALSE));
+    // So is the newest text of a flood that ends right after that paint.
+    hand(2000, 2100);
+    ASSERT_TRUE(PumpUntil([&] { return shown(pieces.size() - 1); }, support::Patience, oneMessage));
+    EXPECT_TRUE(PumpUntil([&] { return paints.back() == static_cast<int>(flood.size()); }));
 }
 
 // A pump waiting for its text goes on once the main thread has shown it.
