@@ -81,6 +81,13 @@ TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     HoldPaints(feed_, 500);
     std::vector<int> paints;
     const auto recorder = RecordPaints(edit_, paints);
+    // Another window, which the flood's paints leave alone.
+    const HWND other = CreateWindowExW(WS_EX_NOACTIVATE, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 900, 0, 100, 100,
+                                       nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(other);
+    UpdateWindow(other);
+    std::vector<int> otherPaints;
+    const auto otherRecorder = RecordPaints(other, otherPaints);
     std::wstring flood;
     std::vector<std::pair<uint64_t, size_t>> pieces;  // ticket, where its text ends
     auto hand = [&](int from, int to) {
@@ -125,6 +132,8 @@ TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     hand(2000, 2100);
     ASSERT_TRUE(PumpUntil([&] { return shown(pieces.size() - 1); }, support::Patience, oneMessage));
     EXPECT_TRUE(PumpUntil([&] { return paints.back() == static_cast<int>(flood.size()); }));
+    EXPECT_TRUE(otherPaints.empty());
+    DestroyWindow(other);
 }
 
 // A pump waiting for its text goes on once the main thread has shown it.
