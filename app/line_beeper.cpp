@@ -1,18 +1,12 @@
 #include "app/line_beeper.h"
 
 #include "app/beeper.h"
+#include "app/clock.h"
 
 #include <cmath>
 
 namespace app {
 namespace {
-
-double NowMs() noexcept {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 size_t Index(StreamKind stream) noexcept { return stream == StreamKind::Output ? 0 : 1; }
 

@@ -1,19 +1,10 @@
 #include "app/transcript_pace.h"
 
+#include "app/clock.h"
+
 #include <algorithm>
 
 namespace app {
-namespace {
-
-double NowMs() noexcept {
-    LARGE_INTEGER count{};
-    LARGE_INTEGER frequency{};
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
 
 void TranscriptPace::Configure(const Settings& settings) noexcept { settings_ = settings; }
 

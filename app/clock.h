@@ -1,0 +1,17 @@
+#pragma once
+// The clock the transcript's pace and the line beeps measure with.
+
+#include <windows.h>
+
+namespace app {
+
+// Milliseconds on the performance counter: monotonic and finer than a tick.
+inline double NowMs() noexcept {
+    LARGE_INTEGER count{};
+    LARGE_INTEGER frequency{};
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace app
