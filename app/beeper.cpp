@@ -4,9 +4,9 @@
 
 namespace app {
 
-void ConsoleBeep(DWORD frequency, DWORD duration) noexcept {
+bool ConsoleBeep(DWORD frequency, DWORD duration) noexcept {
     const BeepFunction beep = Console().beep.load();
-    (void)(beep ? beep : &::Beep)(frequency, duration);  // a failed beep changes nothing
+    return (beep ? beep : &::Beep)(frequency, duration) != FALSE;
 }
 
 void SetBeepFunction(BeepFunction beep) noexcept { Console().beep.store(beep); }

@@ -8,7 +8,8 @@ namespace app {
 
 using BeepFunction = BOOL(WINAPI*)(DWORD frequency, DWORD duration);
 
-void ConsoleBeep(DWORD frequency, DWORD duration) noexcept;
+// False when the beep failed (no beep device, for one).
+bool ConsoleBeep(DWORD frequency, DWORD duration) noexcept;
 // Replaces the platform's Beep; null restores it. For tests.
 void SetBeepFunction(BeepFunction beep) noexcept;
 

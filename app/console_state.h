@@ -29,13 +29,14 @@ struct ConsoleState {
     int64_t clientWidth = 0;                      // measured once, right after the window opens
     int64_t clientHeight = 0;
 
-    // The shell's output on its way to the transcript; pumps may outlive the
-    // main loop and still hand text over (Close makes that harmless).
-    TranscriptFeed feed;
-    // Its thread may still be blocked in a write when the process ends.
-    ShellWriter writer;
     // Plays the beeps of the lines shown and of the shell's end.
     LineBeeper beeper;
+    // The shell's output on its way to the transcript, and its lines to the
+    // beeper; pumps may outlive the main loop and still hand text over
+    // (Close makes that harmless).
+    TranscriptFeed feed{&beeper};
+    // Its thread may still be blocked in a write when the process ends.
+    ShellWriter writer;
     // What the two pumps share; InitPumps binds it to this block and the
     // shell's child as it starts them.
     PumpContext pumps;

@@ -85,7 +85,7 @@ void BindKeysAndFocus() noexcept {
 }
 
 void ReturnAction() {
-    ConsoleBeep(2000, 1);
+    (void)ConsoleBeep(2000, 1);
     const std::wstring typed = controls::GetControlText(CommandBox);
     // Sent exactly as typed; the writer thread waits for the pipe, not us.
     Console().writer.Send(typed + L"\n");
@@ -96,7 +96,7 @@ void ReturnAction() {
 
 void EscapeAction() {
     Console().writer.Send(std::wstring(1, L'\x0003'));
-    ConsoleBeep(2000, 1);
+    (void)ConsoleBeep(2000, 1);
 }
 
 // Return and Escape act while the shell runs. Once its process has ended

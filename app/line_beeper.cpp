@@ -2,6 +2,7 @@
 
 #include "app/beeper.h"
 #include "app/clock.h"
+#include "app/millisecond_pause.h"
 
 #include <cmath>
 
@@ -44,7 +45,7 @@ void LineBeeper::Shown(StreamKind stream, size_t lines) noexcept {
 
 void LineBeeper::End(DWORD waitMs) noexcept {
     if (!thread_) {
-        ConsoleBeep(ShellEndTone.frequency, ShellEndTone.duration);
+        (void)ConsoleBeep(ShellEndTone.frequency, ShellEndTone.duration);
         return;
     }
     toolkit::Guard guard(lock_);
@@ -169,7 +170,12 @@ void LineBeeper::Loop() noexcept {
                                                          : ErrorLineTone;
         const double start = NowMs();
         lastBeepAt_ = start;
-        ConsoleBeep(tone.frequency, tone.duration);
+        if (!ConsoleBeep(tone.frequency, tone.duration)) {
+            // A beep that fails (no beep device) returns at once: it still
+            // takes its tone's time, or a flood would cost a call per line.
+            const double left = start + tone.duration - NowMs();
+            if (left > 0) WaitMilliseconds(static_cast<DWORD>(std::ceil(left)));
+        }
         const double end = NowMs();
         {
             toolkit::Guard guard(lock_);

@@ -13,8 +13,12 @@ namespace {
 
 constexpr wchar_t ClosedStatus[] = L"\r\n---program closed---";
 
+// A wait that fails is taken as the end: it is asked only once both
+// streams have ended, and a process whose state cannot be read will not be
+// read later either, so waiting on would keep the end from ever being
+// reported.
 bool ChildProcessEnded(const channel::ChildProcess* child) noexcept {
-    return !child || WaitForSingleObject(child->processHandle, 0) == WAIT_OBJECT_0;
+    return !child || WaitForSingleObject(child->processHandle, 0) != WAIT_TIMEOUT;
 }
 
 }  // namespace
@@ -37,59 +41,66 @@ void ReportShellEnd(PumpContext& pumps) noexcept {
 
 namespace {
 
-// One pump's stream: its lines handed over and not yet shown, in order. As
-// each piece is shown its lines go to the beeper; the pump never waits for
-// a tone.
+// One pump's stream: it reads, splits into lines and hands each read's lines
+// to the feed as one piece, which beeps them once it is shown. What it has
+// handed over and not yet seen shown is kept only for the bound on it.
 class PumpStream {
 public:
     PumpStream(PumpContext& pumps, channel::ChildStream stream, StreamKind kind) noexcept
         : pumps_(pumps), stream_(stream), kind_(kind), lines_(kind) {}
+    ~PumpStream() { FreeBlock(buffer_); }
+    PumpStream(const PumpStream&) = delete;
+    PumpStream& operator=(const PumpStream&) = delete;
 
     DWORD Run(std::atomic<bool>& drained) noexcept;
 
 private:
     struct Handed {
         uint64_t ticket;
-        size_t lines;
         size_t chars;
     };
+    // What one pass of reading found.
+    enum class Pass { Read, Nothing, Ended };
 
+    Pass ReadPending();
+    void FinishStream();
     void Hand(size_t lines);
-    void BeepShown() noexcept;
+    void ForgetShown() noexcept;
     bool WaitOldest() noexcept;
-    void WaitAll() noexcept;
 
     PumpContext& pumps_;
     channel::ChildStream stream_;
     StreamKind kind_;
     StreamLines lines_;
-    std::wstring pieces_;
+    unsigned char* buffer_ = nullptr;  // one read's bytes
+    std::wstring pieces_;              // one read's complete lines, as shown
     std::deque<Handed> unshown_;
     size_t unshownChars_ = 0;
 };
 
+// Hands the pieces of `lines` lines over, and empties them for the next read.
 void PumpStream::Hand(size_t lines) {
-    if (lines == 0) return;
-    // At the bound, wait for the transcript before handing more.
-    while (unshownChars_ >= pumps_.maxUnshownChars && WaitOldest()) {
+    if (lines > 0) {
+        // At the bound, wait for the transcript before handing more.
+        ForgetShown();
+        while (unshownChars_ >= pumps_.maxUnshownChars && WaitOldest()) {
+        }
+        const uint64_t ticket = pumps_.feed->Hand(pieces_, kind_, lines);
+        unshown_.push_back({ticket, pieces_.size()});
+        unshownChars_ += pieces_.size();
     }
-    const uint64_t ticket = pumps_.feed->Hand(pieces_);
-    unshown_.push_back({ticket, lines, pieces_.size()});
-    unshownChars_ += pieces_.size();
+    pieces_.clear();
 }
 
-void PumpStream::BeepShown() noexcept {
+void PumpStream::ForgetShown() noexcept {
     while (!unshown_.empty() && pumps_.feed->IsShown(unshown_.front().ticket)) {
-        const Handed oldest = unshown_.front();
+        unshownChars_ -= unshown_.front().chars;
         unshown_.pop_front();
-        unshownChars_ -= oldest.chars;
-        pumps_.beeper->Shown(kind_, oldest.lines);
     }
 }
 
-// Waits until the oldest piece is shown and hands its beeps on. False when nothing
-// was waiting or the feed closed (then nothing handed will be shown, and no
-// more beeps sound).
+// Waits until the oldest piece is shown. False when nothing was waiting or
+// the feed closed (then nothing handed will be shown).
 bool PumpStream::WaitOldest() noexcept {
     if (unshown_.empty()) return false;
     if (!pumps_.feed->WaitShown(unshown_.front().ticket)) {
@@ -97,38 +108,40 @@ bool PumpStream::WaitOldest() noexcept {
         unshownChars_ = 0;
         return false;
     }
-    BeepShown();
+    ForgetShown();
     return true;
 }
 
-void PumpStream::WaitAll() noexcept {
+PumpStream::Pass PumpStream::ReadPending() {
+    // A buffer that could not be had is asked for again on the next pass.
+    if (!buffer_) buffer_ = static_cast<unsigned char*>(pumps_.allocate(PumpReadSize));
+    const channel::ChildStreamState state = channel::PeekChildStream(pumps_.child, stream_);
+    if (state.pending > 0 && buffer_) {
+        const int32_t want = static_cast<int32_t>(std::min<uint32_t>(state.pending, PumpReadSize));
+        const int32_t got = channel::ReadChildStream(pumps_.child, stream_, buffer_, want);
+        if (got <= 0) return Pass::Nothing;
+        Hand(lines_.Take(buffer_, static_cast<size_t>(got), pieces_));
+        return Pass::Read;
+    }
+    return state.ended ? Pass::Ended : Pass::Nothing;
+}
+
+// Every writer has let go: shows the unfinished last line and waits until
+// everything of this stream is shown.
+void PumpStream::FinishStream() {
+    Hand(lines_.Finish(pieces_));
     while (WaitOldest()) {
     }
 }
 
 DWORD PumpStream::Run(std::atomic<bool>& drained) noexcept {
-    unsigned char* buffer = nullptr;
     bool ended = false;
     while (!pumps_.stop.load()) {
-        BeepShown();
         if (!ended) {
-            // A buffer that could not be had is asked for again on the next pass.
-            if (!buffer) buffer = static_cast<unsigned char*>(pumps_.allocate(PumpReadSize));
-            const channel::ChildStreamState state = channel::PeekChildStream(pumps_.child, stream_);
-            if (state.pending > 0 && buffer) {
-                const int32_t want = static_cast<int32_t>(std::min<uint32_t>(state.pending, PumpReadSize));
-                const int32_t got = channel::ReadChildStream(pumps_.child, stream_, buffer, want);
-                if (got > 0) {
-                    pieces_.clear();
-                    Hand(lines_.Take(buffer, static_cast<size_t>(got), pieces_));
-                    continue;  // read on at once while the shell writes
-                }
-            } else if (state.ended) {
-                // Every writer has let go: show the unfinished last line and
-                // wait until everything of this stream is shown.
-                pieces_.clear();
-                Hand(lines_.Finish(pieces_));
-                WaitAll();
+            const Pass pass = ReadPending();
+            if (pass == Pass::Read) continue;  // read on at once while the shell writes
+            if (pass == Pass::Ended) {
+                FinishStream();
                 ended = true;
                 drained.store(true);
             }
@@ -136,7 +149,6 @@ DWORD PumpStream::Run(std::atomic<bool>& drained) noexcept {
         if (ended) ReportShellEnd(pumps_);
         WaitMilliseconds(1);  // pause only when nothing is pending
     }
-    FreeBlock(buffer);
     return 0;
 }
 

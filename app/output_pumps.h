@@ -4,13 +4,12 @@
 //
 // Both run the same reading loop on their own stream: read everything that
 // is pending, split it into lines (StreamLines), hand all complete lines of
-// a read to the transcript as one piece, and go on reading while earlier
-// pieces wait to be shown. Once a piece is shown its lines go to the line
-// beeper, which plays their beeps on a thread of its own: on Windows a Beep
-// lasts as long as its tone, and the shell must not wait for the tones.
-// What a pump has handed over and not yet seen shown is bounded: at the
-// bound it waits for the transcript, so a shell that writes faster than the
-// control takes text cannot make the console grow without limit.
+// a read to the transcript feed as one piece, and go on reading while
+// earlier pieces wait to be shown. The feed hands each piece's lines to the
+// line beeper as it shows them. What a pump has handed over and not yet
+// seen shown is bounded: at the bound it waits for the transcript, so a
+// shell that writes faster than the control takes text cannot make the
+// console grow without limit.
 
 #include "app/heap_blocks.h"
 #include "app/line_beeper.h"
@@ -25,10 +24,10 @@
 
 namespace app {
 
-// What one pump may have handed over and not yet seen shown: 2 MiB of text,
-// several of the feed's appends, so the main thread always has the next one
-// ready, and little enough that a flood does not double what the console
-// holds.
+// What one pump may have handed over and not yet seen shown: 1 Mi UTF-16
+// characters (2 MiB of text), several of the feed's appends, so the main
+// thread always has the next one ready, and little enough that a flood does
+// not double what the console holds.
 inline constexpr size_t DefaultMaxUnshownChars = size_t{1} << 20;
 // The most one read takes from a pipe.
 inline constexpr int32_t PumpReadSize = 64 * 1024;
@@ -41,7 +40,7 @@ struct PumpContext {
     const channel::ChildProcess* child = nullptr;
     std::atomic<int64_t>* shellRunning = nullptr;
     TranscriptFeed* feed = nullptr;
-    LineBeeper* beeper = nullptr;
+    LineBeeper* beeper = nullptr;  // plays the end's beep (the feed beeps the lines)
     size_t maxUnshownChars = DefaultMaxUnshownChars;
     BlockAllocator allocate = &AllocateBlock;  // the read buffers' source (tests make it fail)
     std::atomic<bool> outputDrained{false};  // stdout ended and its last line shown

@@ -29,7 +29,7 @@ size_t PartEnd(const std::wstring& text, size_t from, size_t limit) noexcept {
 
 }  // namespace
 
-TranscriptFeed::TranscriptFeed() noexcept = default;
+TranscriptFeed::TranscriptFeed(LineBeeper* beeper) noexcept : beeper_(beeper) {}
 
 bool TranscriptFeed::Attach(HWND transcript, HWND wakeParent) noexcept {
     if (!transcript) {
@@ -37,9 +37,9 @@ bool TranscriptFeed::Attach(HWND transcript, HWND wakeParent) noexcept {
         {
             toolkit::Guard guard(lock_);
             noTranscript_ = true;
+            for (const Mark& mark : pendingMarks_) ShowLocked(mark);
             pending_.clear();
             pendingMarks_.clear();
-            shown_ = handed_;
         }
         WakeAllConditionVariable(&shownChanged_);
         return false;
@@ -61,20 +61,30 @@ bool TranscriptFeed::Attach(HWND transcript, HWND wakeParent) noexcept {
 
 void TranscriptFeed::RequestWakeLocked() noexcept {
     // One wake-up serves every piece handed over before the main thread gets
-    // to it. If posting fails, the next piece or a waiting pump tries again.
-    if (!wakePending_ && wakeWindow_) wakePending_ = PostMessageW(wakeWindow_, WakeMessage, 0, 0) != FALSE;
+    // to it. If posting fails, Poll delivers on the loop's next pass, and a
+    // waiting pump asks again.
+    if (nextTurn_ == NextTurn::None && wakeWindow_ && PostMessageW(wakeWindow_, WakeMessage, 0, 0))
+        nextTurn_ = NextTurn::Posted;
 }
 
-uint64_t TranscriptFeed::Hand(std::wstring_view text) {
+// The piece's text is in the transcript: its ticket counts as shown and its
+// lines go to the beeper. Under the lock, so the beeps are due before a
+// waiting pump can report the shell's end after them.
+void TranscriptFeed::ShowLocked(const Mark& mark) noexcept {
+    shown_ = mark.ticket;
+    if (beeper_) beeper_->Shown(mark.stream, mark.lines);
+}
+
+uint64_t TranscriptFeed::Hand(std::wstring_view text, StreamKind stream, size_t lines) {
     toolkit::Guard guard(lock_);
     if (closed_) return handed_;
     ++handed_;
     if (noTranscript_) {
-        shown_ = handed_;
+        ShowLocked({handed_, 0, stream, lines});
         return handed_;
     }
     pending_.append(text);
-    pendingMarks_.push_back({handed_, pending_.size()});
+    pendingMarks_.push_back({handed_, pending_.size(), stream, lines});
     RequestWakeLocked();
     return handed_;
 }
@@ -101,79 +111,105 @@ void TranscriptFeed::ContinueLocked() noexcept {
     // Main thread. A posted message comes before input and paint messages,
     // so a flood that always had a wake-up posted would hold back the
     // user's keys and every other window's paint until it ended; when any
-    // of them waits, the next turn comes by a timer, after them.
-    if (wakePending_ || !wakeWindow_) return;
-    if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0)
-        wakePending_ = SetTimer(wakeWindow_, ContinueTimer, USER_TIMER_MINIMUM, nullptr) != 0;
+    // of them waits, the next turn comes by a timer, after them (by a post
+    // if the timer cannot be set).
+    if (nextTurn_ != NextTurn::None || !wakeWindow_) return;
+    if (HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT)) != 0 &&
+        SetTimer(wakeWindow_, ContinueTimer, USER_TIMER_MINIMUM, nullptr) != 0) {
+        nextTurn_ = NextTurn::Timed;
+        return;
+    }
     RequestWakeLocked();
 }
 
+// What was handed over since the batch was taken joins what is left of it.
+void TranscriptFeed::JoinPendingLocked() noexcept {
+    batch_.erase(0, batchAt_);
+    for (Mark& mark : batchMarks_) mark.end -= batchAt_;
+    for (Mark mark : pendingMarks_) {
+        mark.end += batch_.size();
+        batchMarks_.push_back(mark);
+    }
+    batch_ += pending_;
+    pending_.clear();
+    pendingMarks_.clear();
+    batchAt_ = 0;
+}
+
+// Takes the next part to append: a new batch once the last is in, or the
+// rest of this one, joined by what came since when it is less than a part
+// (each append costs a walk over the whole transcript, so no append is
+// short only because the pump handed its text over in two goes).
+bool TranscriptFeed::TakePartLocked(Part& part) noexcept {
+    if (batchAt_ == batch_.size()) {
+        batch_.clear();
+        batch_.swap(pending_);
+        batchMarks_.swap(pendingMarks_);
+        pendingMarks_.clear();
+        batchAt_ = 0;
+    } else if (!pending_.empty() && batch_.size() - batchAt_ < pace_.PartChars()) {
+        JoinPendingLocked();
+    }
+    if (batch_.empty()) return false;
+    part = {transcript_, wakeWindow_, batchAt_, PartEnd(batch_, batchAt_, pace_.PartChars())};
+    return true;
+}
+
+// The batch is in up to `end`: the pieces that ended there are shown.
+// Returns whether text is left; a flood's buffer is not kept for the quiet
+// after it.
+bool TranscriptFeed::MarkShownLocked(size_t end) noexcept {
+    batchAt_ = end;
+    while (!batchMarks_.empty() && batchMarks_.front().end <= end) {
+        ShowLocked(batchMarks_.front());
+        batchMarks_.pop_front();
+    }
+    const bool more = TextWaitsLocked();
+    if (!more && batch_.capacity() > pace_.Current().minPartChars) {
+        batch_ = std::wstring();
+        batchAt_ = 0;
+    }
+    return more;
+}
+
+// One turn of the main thread: the paint held back, when it is due, or else
+// the next part.
 void TranscriptFeed::Deliver() noexcept {
-    HWND transcript = nullptr;
-    HWND wake = nullptr;
-    size_t from = 0;
-    size_t end = 0;
+    Part part{};
     {
         toolkit::Guard guard(lock_);
-        wakePending_ = false;
-        if (closed_) return;
-        if (batchAt_ == batch_.size()) {
-            // The last batch is in: take everything handed over since.
-            batch_.clear();
-            batch_.swap(pending_);
-            batchMarks_.swap(pendingMarks_);
-            pendingMarks_.clear();
-            batchAt_ = 0;
-        } else if (!pending_.empty() && batch_.size() - batchAt_ < pace_.PartChars()) {
-            // What is left of the batch is less than a part: the text that
-            // came since joins it, so that no append is short only because
-            // the pump handed its text over in two goes (each append costs
-            // a walk over the whole transcript).
-            batch_.erase(0, batchAt_);
-            for (Mark& mark : batchMarks_) mark.end -= batchAt_;
-            for (const Mark& mark : pendingMarks_) batchMarks_.push_back({mark.ticket, batch_.size() + mark.end});
-            batch_ += pending_;
-            pending_.clear();
-            pendingMarks_.clear();
-            batchAt_ = 0;
-        }
-        if (batch_.empty()) return;
-        transcript = transcript_;
-        wake = wakeWindow_;
-        from = batchAt_;
-        end = PartEnd(batch_, from, pace_.PartChars());
+        nextTurn_ = NextTurn::None;  // this is the turn that was on its way
+        if (closed_ || !TakePartLocked(part)) return;
     }
     if (pace_.PaintDue()) {
-        // The paint held back takes this turn, the next part the next one:
-        // the window answers between them.
-        pace_.PaintNow(transcript);
+        // The paint takes this turn, the next part the next one: the window
+        // answers between them.
+        pace_.PaintNow(part.transcript);
         toolkit::Guard guard(lock_);
         if (!closed_) ContinueLocked();
         return;
     }
-    pace_.BeforeAppend(transcript);
+    pace_.BeforeAppend(part.transcript);
     // batch_ changes only on this thread, so it is read without the lock.
-    AppendToTranscript(transcript, std::wstring_view(batch_).substr(from, end - from));
+    AppendToTranscript(part.transcript, std::wstring_view(batch_).substr(part.from, part.end - part.from));
     bool more = false;
     {
         toolkit::Guard guard(lock_);
         if (closed_) return;
-        batchAt_ = end;
-        while (!batchMarks_.empty() && batchMarks_.front().end <= end) {
-            shown_ = batchMarks_.front().ticket;
-            batchMarks_.pop_front();
-        }
-        more = batchAt_ < batch_.size() || !pending_.empty();
-        if (!more && batch_.capacity() > pace_.Current().minPartChars) {
-            batch_ = std::wstring();  // a flood's buffer is not kept for the quiet after it
-            batchAt_ = 0;
-        }
+        more = MarkShownLocked(part.end);
     }
     WakeAllConditionVariable(&shownChanged_);
+    AfterAppend(part, more);
+}
+
+// The append's paint, as the pace decides it, and the next turn.
+void TranscriptFeed::AfterAppend(const Part& part, bool more) noexcept {
     // Text may be on its way still (a pump waits at its bound until this
     // part is shown): the flood counts as over once none came for a while.
-    if (pace_.AfterAppend(transcript, end - from, more) && wake) {
-        (void)SetTimer(wake, QuietTimer, pace_.Current().quietMs, nullptr);  // failed: Poll has no window to paint either
+    if (pace_.AfterAppend(part.transcript, part.end - part.from, more)) {
+        const bool timed = part.wake && SetTimer(part.wake, QuietTimer, pace_.Current().quietMs, nullptr) != 0;
+        toolkit::Guard guard(lock_);
+        quietByPoll_ = !timed;
     }
     // Once the append's own paint is held back, so that only others' paints
     // and input decide how the next turn comes.
@@ -186,7 +222,8 @@ void TranscriptFeed::Quiet() noexcept {
     {
         toolkit::Guard guard(lock_);
         // Text came meanwhile: its turn follows, and the flood goes on.
-        if (closed_ || !pending_.empty() || batchAt_ < batch_.size()) return;
+        if (closed_ || TextWaitsLocked()) return;
+        quietByPoll_ = false;
         transcript = transcript_;
     }
     pace_.Quiet(transcript);
@@ -194,14 +231,16 @@ void TranscriptFeed::Quiet() noexcept {
 
 void TranscriptFeed::Poll() noexcept {
     bool deliver = false;
+    bool watchQuiet = false;
     {
         toolkit::Guard guard(lock_);
-        if (wakeWindow_ || !transcript_) return;
-        deliver = !pending_.empty() || batchAt_ < batch_.size();
+        if (!transcript_) return;
+        deliver = nextTurn_ == NextTurn::None && TextWaitsLocked();
+        watchQuiet = quietByPoll_;
     }
     if (deliver) {
         Deliver();
-    } else if (pace_.QuietDue()) {
+    } else if (watchQuiet && pace_.QuietDue()) {
         Quiet();
     }
 }

@@ -66,19 +66,25 @@ TEST_F(LineBeeper, AFloodsBeepsFallNoFurtherBehindThanTheLag) {
         const char* name;
         bool output, error;  // the flood's streams, line by line in turn when both
         double toneFactor;   // what a call takes, in tones
+        bool fails = false;  // returns FALSE at once, as with no beep device
     } rows[] = {
         {"stdout", true, false, 1},
         {"stderr", false, true, 1},
         {"stderr, a beep taking 3 tones", false, true, 3},
         {"stdout, a beep taking 20 tones", true, false, 20},
         {"both streams in turn", true, true, 1},
+        {"both streams in turn, a beep that fails at once", true, true, 1, true},
         {"stderr, a beep longer than the lag", false, true, 15},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        ModelBeeps(row.toneFactor);
-        const size_t from = TakeBeeps().size();
+        ModelBeeps(row.toneFactor, row.fails);
+        size_t from = TakeBeeps().size();
         if (row.output && row.error) {
+            // What a beep of each stream takes is known before the flood.
+            beeper_.Shown(StreamKind::Output, 1);
+            beeper_.Shown(StreamKind::Error, 1);
+            ASSERT_TRUE(WaitForBeeps(from += 2));
             for (int i = 0; i < 2000; ++i) {
                 beeper_.Shown(StreamKind::Output, 1);
                 beeper_.Shown(StreamKind::Error, 1);

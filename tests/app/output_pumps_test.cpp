@@ -2,6 +2,8 @@
 
 #include "support/worker.h"
 
+#include <intrin.h>
+
 #include <algorithm>
 #include <functional>
 
@@ -213,8 +215,9 @@ TEST_F(OutputPumps, TheEndIsReportedOnceOnlyWhenTheShellAndBothStreamsHaveEnded)
     const auto endBeeps = [] {
         return std::ranges::count_if(TakeBeeps(), [](const BeepRecord& b) { return b.frequency == 50; });
     };
-    channel::ChildProcess alive{};
+    channel::ChildProcess alive{}, unreadable{};
     alive.processHandle = GetCurrentProcess();  // never ends while the test runs
+    // No handle: the wait on it fails, and the process counts as ended.
     const struct {
         const channel::ChildProcess* child;  // null: no process to wait for
         bool outputDrained, errorDrained, reported;
@@ -223,10 +226,12 @@ TEST_F(OutputPumps, TheEndIsReportedOnceOnlyWhenTheShellAndBothStreamsHaveEnded)
         {nullptr, true, false, false},
         {nullptr, false, true, false},
         {&alive, true, true, false},
+        {&unreadable, true, true, true},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "process " << (row.child ? "running" : "ended") << ", stdout drained "
-                                        << row.outputDrained << ", stderr drained " << row.errorDrained);
+        SCOPED_TRACE(testing::Message() << "process " << (row.child == &alive ? "running" : "ended")
+                                        << ", stdout drained " << row.outputDrained << ", stderr drained "
+                                        << row.errorDrained);
         pumps_.child = row.child;
         pumps_.outputDrained.store(row.outputDrained);
         pumps_.errorDrained.store(row.errorDrained);
@@ -237,26 +242,45 @@ TEST_F(OutputPumps, TheEndIsReportedOnceOnlyWhenTheShellAndBothStreamsHaveEnded)
         EXPECT_EQ(running_.load(), row.reported ? 0 : 1);
         EXPECT_EQ(endBeeps() - before, row.reported ? 1 : 0);
     }
-    // Both pumps find the end at the same moment, many times over.
-    ModelBeeps(0);
+    // Both pumps find the end at the same moment, ten thousand times over.
+    // Each round starts at one count of the processor's clock, not at a
+    // signal (the one to see a signal first would run ahead), and both have
+    // read the running flag before it, so they meet inside the test-and-clear
+    // itself. The end beeps at once on the caller (this beeper has no thread).
     pumps_.child = nullptr;
-    constexpr int Rounds = 200;
-    const auto before = endBeeps();
-    for (int round = 0; round < Rounds; ++round) {
-        running_.store(1);
-        const toolkit::UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        ASSERT_TRUE(go);
-        const auto report = [&] {
-            (void)WaitForSingleObject(go.get(), 5000);  // released together
+    app::LineBeeper onTheCaller;
+    pumps_.beeper = &onTheCaller;
+    ModelBeeps(0);
+    constexpr int Rounds = 10000;
+    std::atomic<int> round{0}, finished{0};
+    std::atomic<uint64_t> startAt{0};
+    const auto await = [](const auto& done) {
+        for (int spins = 0; !done(); ++spins)
+            if (spins > 100000) SwitchToThread();  // the other one has no core
+    };
+    const auto pump = [&](bool first) {
+        for (int r = 1; r <= Rounds; ++r) {
+            if (first) {
+                await([&] { return finished.load() == r - 1; });
+                running_.store(1);
+                startAt.store(__rdtsc() + 20000);  // some microseconds ahead
+                round.store(r);
+            } else {
+                await([&] { return round.load() == r; });
+            }
+            const uint64_t at = startAt.load();
+            (void)running_.load();
+            await([&] { return __rdtsc() >= at; });
             app::ReportShellEnd(pumps_);
-        };
-        {
-            support::Worker first(report);
-            support::Worker second(report);
-            SetEvent(go.get());
+            if (!first) finished.store(r);
         }
-        ASSERT_EQ(endBeeps() - before, round + 1) << "round " << round;
+    };
+    const auto before = endBeeps();
+    {
+        support::Worker first([&] { pump(true); });
+        support::Worker second([&] { pump(false); });
     }
+    EXPECT_EQ(endBeeps() - before, Rounds);
 }
 
 std::atomic<int> g_failuresLeft{0};

@@ -109,9 +109,9 @@ protected:
 
     HWND parent_ = nullptr;
     HWND edit_ = nullptr;
-    app::TranscriptFeed feed_;
-    app::TranscriptFeed spareFeed_;  // for tests that set a feed up in another way
     app::LineBeeper beeper_;
+    app::TranscriptFeed feed_{&beeper_};
+    app::TranscriptFeed spareFeed_{&beeper_};  // for tests that set a feed up in another way
     app::PumpContext pumps_;
     std::atomic<int64_t> running_{0};
     HANDLE outputThread_ = nullptr;

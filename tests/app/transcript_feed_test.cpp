@@ -136,6 +136,26 @@ TEST_F(TranscriptFeed, AFloodInSmallPartsShowsItsNewestTextOnceItEnds) {
     DestroyWindow(other);
 }
 
+// Once the wake window is gone no wake-up can be posted nor timer set: the
+// main loop's Poll delivers the text, and paints it once the flood is quiet.
+TEST_F(TranscriptFeed, WithoutWakeUpsTheLoopsPollDeliversAndPaints) {
+    HoldPaints(feed_, 500);
+    std::vector<int> paints;
+    const auto recorder = RecordPaints(edit_, paints);
+    ASSERT_TRUE(DestroyWindow(WakeWindow()));
+    std::wstring flood;
+    for (int i = 0; i < 200; ++i) flood += L"\r\nline " + std::to_wstring(i);
+    const uint64_t ticket = feed_.Hand(flood);
+    const auto poll = [&] {
+        support::DispatchMessages();
+        feed_.Poll();
+    };
+    ASSERT_TRUE(PumpUntil([&] { return feed_.IsShown(ticket); }, support::Patience, poll));
+    EXPECT_TRUE(WindowText(edit_) == flood);
+    EXPECT_TRUE(PumpUntil([&] { return !paints.empty() && paints.back() == static_cast<int>(flood.size()); },
+                          support::Patience, poll));
+}
+
 // A pump waiting for its text goes on once the main thread has shown it.
 TEST_F(TranscriptFeed, AWaiterIsReleasedOnceItsTextIsShown) {
     Waiter w(feed_, feed_.Hand(L"\r\nshown"));
