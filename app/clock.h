@@ -1,5 +1,6 @@
 #pragma once
-// The clock the transcript's pace and the line beeps measure with.
+// Time: the clock the transcript's pace and the line beeps measure with,
+// and the short pauses of the pumps and the beeper.
 
 #include <windows.h>
 
@@ -13,5 +14,8 @@ inline double NowMs() noexcept {
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
+
+// Sleep with the system timer at 1 ms resolution (raised on first use).
+void WaitMilliseconds(DWORD milliseconds) noexcept;
 
 }  // namespace app

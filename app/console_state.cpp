@@ -6,4 +6,6 @@ namespace app {
 
 ConsoleState& Console() noexcept { return toolkit::ProcessWide<ConsoleState>(); }
 
+void InitConsoleState() noexcept { (void)Console(); }
+
 }  // namespace app

@@ -1,9 +1,9 @@
 #pragma once
 // The console's process-wide state, in one block. It is built on first use
-// (InitThreadRegistry, in start-up order) and never destroyed: the pumps and
+// (InitConsoleState, in start-up order) and never destroyed: the pumps and
 // the writer thread may still read it while the process ends.
 
-#include "app/beeper.h"
+#include "app/console_beep.h"
 #include "app/line_beeper.h"
 #include "app/output_pumps.h"
 #include "app/shell_writer.h"
@@ -15,10 +15,6 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-
-namespace channel {
-struct ChildProcess;
-}
 
 namespace app {
 
@@ -40,7 +36,7 @@ struct ConsoleState {
     // What the two pumps share; InitPumps binds it to this block and the
     // shell's child as it starts them.
     PumpContext pumps;
-    std::atomic<BeepFunction> beep{nullptr};  // null: the platform's Beep
+    std::atomic<BeepFunction> beepFunction{nullptr};  // null: the platform's Beep
 
     // Worker threads, filed by StartWorkerThread; a thread may be started
     // while the process ends.
@@ -53,5 +49,8 @@ struct ConsoleState {
 
 // The block, built on first use and never destroyed.
 [[nodiscard]] ConsoleState& Console() noexcept;
+// Builds the block (the feed, the writer, the beeper, the thread registry
+// and the private heap), unless an earlier use has.
+void InitConsoleState() noexcept;
 
 }  // namespace app

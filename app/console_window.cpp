@@ -1,6 +1,6 @@
 #include "app/console_window.h"
 
-#include "app/beeper.h"
+#include "app/console_beep.h"
 #include "app/console_numbers.h"
 #include "app/console_state.h"
 #include "app/transcript_view.h"
@@ -84,8 +84,10 @@ void BindKeysAndFocus() noexcept {
     controls::SetControlState(CommandBox, 0);
 }
 
+// Return is acknowledged before its text is sent, Escape once its
+// character is: the order the console has always had.
 void ReturnAction() {
-    (void)ConsoleBeep(2000, 1);
+    (void)ConsoleBeep(KeyTone);
     const std::wstring typed = controls::GetControlText(CommandBox);
     // Sent exactly as typed; the writer thread waits for the pipe, not us.
     Console().writer.Send(typed + L"\n");
@@ -96,7 +98,7 @@ void ReturnAction() {
 
 void EscapeAction() {
     Console().writer.Send(std::wstring(1, L'\x0003'));
-    (void)ConsoleBeep(2000, 1);
+    (void)ConsoleBeep(KeyTone);
 }
 
 // Return and Escape act while the shell runs. Once its process has ended

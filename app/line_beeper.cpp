@@ -1,8 +1,8 @@
 #include "app/line_beeper.h"
 
-#include "app/beeper.h"
+#include "app/console_beep.h"
 #include "app/clock.h"
-#include "app/millisecond_pause.h"
+#include "app/clock.h"
 
 #include <cmath>
 
@@ -45,7 +45,7 @@ void LineBeeper::Shown(StreamKind stream, size_t lines) noexcept {
 
 void LineBeeper::End(DWORD waitMs) noexcept {
     if (!thread_) {
-        (void)ConsoleBeep(ShellEndTone.frequency, ShellEndTone.duration);
+        (void)ConsoleBeep(ShellEndTone);
         return;
     }
     toolkit::Guard guard(lock_);
@@ -170,7 +170,7 @@ void LineBeeper::Loop() noexcept {
                                                          : ErrorLineTone;
         const double start = NowMs();
         lastBeepAt_ = start;
-        if (!ConsoleBeep(tone.frequency, tone.duration)) {
+        if (!ConsoleBeep(tone)) {
             // A beep that fails (no beep device) returns at once: it still
             // takes its tone's time, or a flood would cost a call per line.
             const double left = start + tone.duration - NowMs();

@@ -18,6 +18,7 @@
 // second, each standing for all the lines shown since the one before, since
 // faster flashing can cause seizures.
 
+#include "app/console_numbers.h"
 #include "app/stream_lines.h"
 #include "toolkit/scoped.h"
 
@@ -28,14 +29,6 @@
 #include <deque>
 
 namespace app {
-
-struct Tone {
-    DWORD frequency;
-    DWORD duration;
-};
-inline constexpr Tone OutputLineTone{800, 1};
-inline constexpr Tone ErrorLineTone{100, 20};
-inline constexpr Tone ShellEndTone{50, 100};
 
 // How far the beeps may fall behind the lines they stand for.
 inline constexpr double MaxBeepLagMs = 250;

@@ -1,6 +1,6 @@
 #include "app/output_pumps.h"
 
-#include "app/millisecond_pause.h"
+#include "app/clock.h"
 #include "app/stream_lines.h"
 #include "channel/child_io.h"
 

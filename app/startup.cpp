@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/command_text.h"
+#include "app/startup_command.h"
 #include "app/console_numbers.h"
 #include "app/console_state.h"
 #include "app/console_window.h"
@@ -34,7 +34,7 @@ void InitLibraries() noexcept {
     toolkit::InitWindowLibrary();
     controls::InitControls();
     channel::InitChildChannel();
-    InitThreadRegistry();
+    InitConsoleState();
 }
 
 void EndLibraries() noexcept {

@@ -6,8 +6,6 @@
 
 namespace app {
 
-void InitThreadRegistry() noexcept { (void)Console(); }
-
 int64_t StartWorkerThread(ThreadProcedure procedure, void* argument) noexcept {
     // A small initial commit; the reserve stays the process default.
     toolkit::UniqueHandle thread(CreateThread(nullptr, 4096, procedure, argument, 0, nullptr));

@@ -28,9 +28,6 @@ struct ThreadRegistry {
 // Starts the procedure on a new thread and files its handle in the thread
 // registry; returns the thread's number (from 1), 0 on failure.
 int64_t StartWorkerThread(ThreadProcedure procedure, void* argument) noexcept;
-// Builds the console's state block, and with it the registry, its lock and
-// the private heap, unless an earlier use has.
-void InitThreadRegistry() noexcept;
 // Closes the handles of every started thread, without waiting for or
 // stopping the threads.
 void EndThreadRegistry() noexcept;

@@ -1,3 +1,4 @@
+#include "app/console_numbers.h"
 #include "app/console_window.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,20 @@ TEST(ComputeLayout, MatchesIntegerFloorsForEverySize) {
         ASSERT_EQ(l.commandBox.height, 9 * h / 10 - 1) << h;
         ASSERT_EQ(l.commandBox.x, h) << h;
         ASSERT_EQ(l.outputView.width, h - 1) << h;
+    }
+}
+
+// The tones users learn the console by, pinned here once; every other test
+// names them.
+TEST(ConsoleTones, AreTheOnesItsUsersKnow) {
+    const struct {
+        app::Tone tone;
+        DWORD frequency, duration;
+    } rows[] = {{app::KeyTone, 2000, 1}, {app::OutputLineTone, 800, 1}, {app::ErrorLineTone, 100, 20},
+                {app::ShellEndTone, 50, 100}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.tone.frequency, row.frequency);
+        EXPECT_EQ(row.tone.duration, row.duration);
     }
 }
 

@@ -23,29 +23,31 @@ std::wstring FloodLines(int count, bool error = false, std::vector<size_t>* show
 
 constexpr wchar_t Closed[] = L"\r\n---program closed---";
 
+bool IsEndBeep(const BeepRecord& b) { return b.frequency == app::ShellEndTone.frequency; }
+
 class OutputPumps : public PumpTest {
 protected:
     // One beep for each line shown, all on the beeper's thread: lines that
     // come slowly enough for their beeps are never merged or dropped.
     void ExpectLineBeeps(size_t outputLines, size_t errorLines) const {
         const std::vector<BeepRecord> beeps = TakeBeeps();
-        const auto count = [&](DWORD frequency, DWORD duration) {
+        const auto count = [&](app::Tone tone) {
             return static_cast<size_t>(std::ranges::count_if(beeps, [&](const BeepRecord& b) {
-                return b.frequency == frequency && b.duration == duration && b.thread == beeper_.ThreadId();
+                return b.frequency == tone.frequency && b.duration == tone.duration && b.thread == beeper_.ThreadId();
             }));
         };
-        EXPECT_EQ(count(800, 1), outputLines);
-        EXPECT_EQ(count(100, 20), errorLines);
+        EXPECT_EQ(count(app::OutputLineTone), outputLines);
+        EXPECT_EQ(count(app::ErrorLineTone), errorLines);
     }
     // The beeps of a flood of lines of one tone, shownBy[i] being the
     // transcript's length once line i is in: never one before its line,
     // at least one, and once the whole flood is shown, no more than fit in
     // the beeper's lag (the beep under way, and those due then, each of
     // which takes at least its tone).
-    void ExpectFloodBeeps(DWORD frequency, DWORD duration, const std::vector<size_t>& shownBy) const {
+    void ExpectFloodBeeps(app::Tone tone, const std::vector<size_t>& shownBy) const {
         size_t line = 0, afterAll = 0;
         for (const BeepRecord& b : TakeBeeps()) {
-            if (b.frequency != frequency) continue;
+            if (b.frequency != tone.frequency) continue;
             ASSERT_LT(line, shownBy.size()) << "more beeps than lines";
             ASSERT_EQ(b.thread, beeper_.ThreadId());
             ASSERT_GE(static_cast<size_t>(b.transcriptLength), shownBy[line]) << "beep " << line << " came early";
@@ -53,15 +55,15 @@ protected:
             ++line;
         }
         EXPECT_GE(line, 1u);
-        EXPECT_LE(afterAll, static_cast<size_t>(app::MaxBeepLagMs / duration) + 2) << line << " beeps in all";
+        EXPECT_LE(afterAll, static_cast<size_t>(app::MaxBeepLagMs / tone.duration) + 2) << line << " beeps in all";
     }
     // The low beep of the shell's end sounds once, after every line's beep.
     static void ExpectEndBeepLast() {
         const std::vector<BeepRecord> beeps = TakeBeeps();
         ASSERT_FALSE(beeps.empty());
-        EXPECT_EQ(beeps.back().frequency, 50u);
-        EXPECT_EQ(beeps.back().duration, 100u);
-        EXPECT_EQ(std::ranges::count_if(beeps, [](const BeepRecord& b) { return b.frequency == 50; }), 1);
+        EXPECT_EQ(beeps.back().frequency, app::ShellEndTone.frequency);
+        EXPECT_EQ(beeps.back().duration, app::ShellEndTone.duration);
+        EXPECT_EQ(std::ranges::count_if(beeps, IsEndBeep), 1);
     }
 };
 
@@ -119,7 +121,7 @@ TEST_F(OutputPumps, AFloodInSmallPartsArrivesWholeWithEachBeepAfterItsLine) {
     ASSERT_TRUE(WaitForEnd(120000));
     shownBy.push_back((batch + L"\r\nafter\n").size());
     EXPECT_TRUE(Transcript() == batch + L"\r\nafter\n" + Closed) << Transcript().size();
-    ExpectFloodBeeps(800, 1, shownBy);
+    ExpectFloodBeeps(app::OutputLineTone, shownBy);
     ExpectEndBeepLast();
 }
 
@@ -133,7 +135,7 @@ TEST_F(OutputPumps, ABurstOfStderrLinesLeftAtExitIsShownInOrderAndItsBeepsStaySo
     ASSERT_TRUE(WaitForEnd(30000));
     std::vector<size_t> shownBy;
     EXPECT_TRUE(Transcript() == FloodLines(Lines, true, &shownBy) + Closed) << Transcript().size();
-    ExpectFloodBeeps(100, 20, shownBy);
+    ExpectFloodBeeps(app::ErrorLineTone, shownBy);
     ExpectEndBeepLast();
 }
 
@@ -171,10 +173,10 @@ TEST_F(OutputPumps, WithoutATranscriptThePumpsBeepAndReportTheEnd) {
     EXPECT_FALSE(spareFeed_.Attach(nullptr));
     StartShell(L"out:" + Hex("one\ntwo\n") + L" err:" + Hex("oops\n") + L" exit:0", &spareFeed_);
     ASSERT_TRUE(PumpUntil([&] { return running_.load() == 0; }, 30000));
-    ASSERT_TRUE(PumpUntil([&] { return !TakeBeeps().empty() && TakeBeeps().back().frequency == 50; }));
+    ASSERT_TRUE(PumpUntil([&] { return !TakeBeeps().empty() && IsEndBeep(TakeBeeps().back()); }));
     ExpectLineBeeps(2, 1);
     const std::vector<BeepRecord> beeps = TakeBeeps();
-    EXPECT_EQ(std::count_if(beeps.begin(), beeps.end(), [](const BeepRecord& b) { return b.frequency == 50; }), 1);
+    EXPECT_EQ(std::ranges::count_if(beeps, IsEndBeep), 1);
     EXPECT_EQ(Transcript(), L"");
 }
 
@@ -213,7 +215,7 @@ TEST_F(OutputPumps, TheEndIsReportedOnceOnlyWhenTheShellAndBothStreamsHaveEnded)
     pumps_.shellRunning = &running_;
     pumps_.beeper = &beeper_;
     const auto endBeeps = [] {
-        return std::ranges::count_if(TakeBeeps(), [](const BeepRecord& b) { return b.frequency == 50; });
+        return std::ranges::count_if(TakeBeeps(), IsEndBeep);
     };
     channel::ChildProcess alive{}, unreadable{};
     alive.processHandle = GetCurrentProcess();  // never ends while the test runs

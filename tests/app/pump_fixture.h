@@ -4,7 +4,7 @@
 // recorded beep blocks for its tone, as Windows' Beep does (Wine's returns
 // at once).
 
-#include "app/beeper.h"
+#include "app/console_beep.h"
 #include "app/output_pumps.h"
 #include "app/transcript_feed.h"
 #include "app/transcript_view.h"

@@ -3,7 +3,7 @@
 // from its own parameters, then one more NextOwnParameter on the same
 // thread, whose cursor the assembly has moved past every parameter.
 
-#include "app/command_text.h"
+#include "app/startup_command.h"
 #include "channel/child_launch.h"
 #include "channel/own_parameters.h"
 

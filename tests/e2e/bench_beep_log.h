@@ -2,12 +2,15 @@
 // What the benchmark's variant of the console (console_windows_beep.cpp)
 // tells about its beeps, in shared memory named after its process id.
 
+#include "app/console_numbers.h"
+
 #include <windows.h>
 
 #include <string>
 
 // The tones: a stdout line, a stderr line, Return or Escape, the end.
-inline constexpr DWORD BenchTones[] = {800, 100, 2000, 50};
+inline constexpr DWORD BenchTones[] = {app::OutputLineTone.frequency, app::ErrorLineTone.frequency,
+                                       app::KeyTone.frequency, app::ShellEndTone.frequency};
 
 struct BenchBeepLog {
     volatile LONG64 count[4];  // beeps of each of BenchTones so far

@@ -99,10 +99,10 @@ TEST_F(ConsoleWithBash, RunsTheStartupCommandTypedCommandsAndEndsWithExit) {
         EXPECT_NE(transcript.find(L"[1] "), std::wstring::npos) << Utf8(transcript);  // the job's number and id
         EXPECT_EQ(transcript.find(L"no job control") == std::wstring::npos, c.jobControl) << Utf8(transcript);
         EXPECT_EQ(transcript.find(L"Done") != std::wstring::npos, c.jobControl) << Utf8(transcript);
-        ASSERT_TRUE(WaitUntil([&] { return console.CountBeeps(EndBeep[0], EndBeep[1]) == 1; }, ShortWaitMs));
-        EXPECT_GE(console.CountBeeps(OutputBeep[0], OutputBeep[1]), 6u);
-        EXPECT_GE(console.CountBeeps(ErrorBeep[0], ErrorBeep[1]), 2u);
-        EXPECT_EQ(console.CountBeeps(ReturnBeep[0], ReturnBeep[1]), 5u);
+        ASSERT_TRUE(WaitUntil([&] { return console.CountBeeps(EndBeep.frequency, EndBeep.duration) == 1; }, ShortWaitMs));
+        EXPECT_GE(console.CountBeeps(OutputBeep.frequency, OutputBeep.duration), 6u);
+        EXPECT_GE(console.CountBeeps(ErrorBeep.frequency, ErrorBeep.duration), 2u);
+        EXPECT_EQ(console.CountBeeps(ReturnBeep.frequency, ReturnBeep.duration), 5u);
         EXPECT_EQ(console.History(), (std::vector<std::wstring>{L"", L"seq 1 3; exit 0", L"sleep 2; echo slept",
                                                                 L"sleep 1 &", L"echo oops >&2",
                                                                 L"echo \u00e9t\u00e9 \u20ac"}));
@@ -127,13 +127,13 @@ TEST_F(ConsoleWithBash, WithoutADistributionWslsOwnMessageShowsWholeAndTheShellE
     expected += Closed;
     ASSERT_TRUE(console.WaitForTranscriptToContain(L"---program closed---", LongWaitMs))
         << Utf8(console.TranscriptText());
-    ASSERT_TRUE(WaitUntil([&] { return console.CountBeeps(EndBeep[0], EndBeep[1]) == 1; }, ShortWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return console.CountBeeps(EndBeep.frequency, EndBeep.duration) == 1; }, ShortWaitMs));
     EXPECT_EQ(console.TranscriptText(), expected);
-    EXPECT_EQ(console.CountBeeps(OutputBeep[0], OutputBeep[1]), lines);
+    EXPECT_EQ(console.CountBeeps(OutputBeep.frequency, OutputBeep.duration), lines);
 
     ASSERT_NO_FATAL_FAILURE(ExpectReturnAndEscapeDoNothing(console, L"ls"));
     EXPECT_TRUE(NothingWithin(1000, [&] {
-        return console.TranscriptText() != expected || console.CountBeeps(EndBeep[0], EndBeep[1]) != 1;
+        return console.TranscriptText() != expected || console.CountBeeps(EndBeep.frequency, EndBeep.duration) != 1;
     }));
     CloseAndExpectExitCodeZero(console);
 }

@@ -257,7 +257,7 @@ ConsoleRun RunBurst(const Burst& burst, ControlBox* box, bool windowsBeep = fals
     ConsoleSession console;
     if (!StartReady(console, box, windowsBeep)) return run;
     std::unique_ptr<BeepLogView> beeps;
-    const DWORD tone = burst.stderrBurst ? 100 : 800;
+    const DWORD tone = burst.stderrBurst ? app::ErrorLineTone.frequency : app::OutputLineTone.frequency;
     long long beepsBefore = 0;
     if (windowsBeep) {
         beeps = std::make_unique<BeepLogView>(GetProcessId(console.Process()));

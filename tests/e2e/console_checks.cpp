@@ -13,7 +13,7 @@ void ExpectReturnAndEscapeDoNothing(ConsoleSession& console, std::wstring_view t
     ASSERT_TRUE(console.Settle());
     EXPECT_EQ(console.FieldText(), std::wstring(typed) + L"!");
     EXPECT_EQ(console.History(), std::vector<std::wstring>{L""});
-    EXPECT_EQ(console.CountBeeps(ReturnBeep[0], ReturnBeep[1]) + console.CountBeeps(EscapeBeep[0], EscapeBeep[1]),
+    EXPECT_EQ(console.CountBeeps(ReturnBeep.frequency, ReturnBeep.duration) + console.CountBeeps(EscapeBeep.frequency, EscapeBeep.duration),
               0u);
 }
 

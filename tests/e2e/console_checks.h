@@ -5,18 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include "app/console_numbers.h"
 #include "tests/e2e/console_driver.h"
 
 #include <string_view>
 
 namespace e2e {
 
-// Beeps, as (frequency, duration).
-inline constexpr DWORD ReturnBeep[] = {2000, 1};
-inline constexpr DWORD EscapeBeep[] = {2000, 1};
-inline constexpr DWORD OutputBeep[] = {800, 1};
-inline constexpr DWORD ErrorBeep[] = {100, 20};
-inline constexpr DWORD EndBeep[] = {50, 100};
+// Beeps: the console's own tones (app_text_test pins their values).
+inline constexpr app::Tone ReturnBeep = app::KeyTone;
+inline constexpr app::Tone EscapeBeep = app::KeyTone;
+inline constexpr app::Tone OutputBeep = app::OutputLineTone;
+inline constexpr app::Tone ErrorBeep = app::ErrorLineTone;
+inline constexpr app::Tone EndBeep = app::ShellEndTone;
 
 inline constexpr wchar_t Ran[] = L"\r\n---ran---";
 inline constexpr wchar_t Closed[] = L"\r\n---program closed---";

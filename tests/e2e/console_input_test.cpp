@@ -135,7 +135,7 @@ TEST_F(ConsoleKeys, ReturnSendsTheFieldWithALineFeedAndFilesItAtTheTopOfTheHisto
     // One beep per Return, on the window's thread.
     ASSERT_TRUE(WaitForBeeps(ReturnBeep, 6));
     for (const BeepCall& beep : console_.Beeps())
-        if (beep.frequency == 2000) {
+        if (beep.frequency == ReturnBeep.frequency) {
             EXPECT_EQ(beep.threadId, console_.MainThreadId());
         }
     EXPECT_EQ(Count(ReturnBeep), 6u);

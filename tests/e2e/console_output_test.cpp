@@ -81,7 +81,8 @@ TEST_F(ConsoleOutput, OutputLinesKeepTheirLineEndErrorLinesLoseItAndEmptyErrorLi
     // from the one thread that plays line beeps, not the window's.
     EXPECT_EQ(Count(OutputBeep), 4u);
     EXPECT_EQ(Count(ErrorBeep), 3u);
-    const std::vector<DWORD> outputThreads = ThreadsBeeping(800), errorThreads = ThreadsBeeping(100);
+    const std::vector<DWORD> outputThreads = ThreadsBeeping(OutputBeep.frequency),
+                              errorThreads = ThreadsBeeping(ErrorBeep.frequency);
     ASSERT_EQ(outputThreads.size(), 1u);
     ASSERT_EQ(errorThreads, outputThreads);
     EXPECT_NE(outputThreads[0], console_.MainThreadId());

@@ -5,7 +5,7 @@
 // ended, in shared memory named after this process (BenchBeepLogName), where
 // the benchmark reads them. The shipped program has no such switch.
 
-#include "app/beeper.h"
+#include "app/console_beep.h"
 #include "app/startup.h"
 #include "tests/e2e/bench_beep_log.h"
 

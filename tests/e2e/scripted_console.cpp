@@ -49,7 +49,7 @@ bool ScriptedConsoleTest::Start(std::string_view script, std::wstring_view comma
     return true;
 }
 
-bool ScriptedConsoleTest::WaitForBeeps(const DWORD (&beep)[2], size_t count, DWORD timeoutMs) const {
+bool ScriptedConsoleTest::WaitForBeeps(app::Tone beep, size_t count, DWORD timeoutMs) const {
     return WaitUntil([&] { return Count(beep) >= count; }, timeoutMs);
 }
 

@@ -34,8 +34,8 @@ protected:
         return std::wstring(startupCommand) + L"\r\n" + Ran;
     }
 
-    size_t Count(const DWORD (&beep)[2]) const { return console_.CountBeeps(beep[0], beep[1]); }
-    bool WaitForBeeps(const DWORD (&beep)[2], size_t count, DWORD timeoutMs = ShortWaitMs) const;
+    size_t Count(app::Tone beep) const { return console_.CountBeeps(beep.frequency, beep.duration); }
+    bool WaitForBeeps(app::Tone beep, size_t count, DWORD timeoutMs = ShortWaitMs) const;
     bool WaitForInput(std::string_view bytes, DWORD timeoutMs = ShortWaitMs) const;
     bool WaitForEnd(DWORD timeoutMs = ShortWaitMs) const {
         return console_.WaitForTranscriptToContain(L"---program closed---", timeoutMs);

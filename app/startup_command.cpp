@@ -1,7 +1,7 @@
 // The start-up command: the program's parameters, joined, trimmed and
 // rewritten so that Windows paths and quotes read well to bash.
 
-#include "app/command_text.h"
+#include "app/startup_command.h"
 
 #include "channel/own_parameters.h"
 

@@ -1,4 +1,4 @@
-#include "app/command_text.h"
+#include "app/startup_command.h"
 #include "channel/child_io.h"
 #include "channel/child_launch.h"
 

@@ -2,6 +2,8 @@
 // Every acknowledgement beep goes through here, so tests can observe the
 // beeps (and give them a duration, since Wine's Beep returns at once).
 
+#include "app/console_numbers.h"
+
 #include <windows.h>
 
 namespace app {
@@ -9,7 +11,7 @@ namespace app {
 using BeepFunction = BOOL(WINAPI*)(DWORD frequency, DWORD duration);
 
 // False when the beep failed (no beep device, for one).
-bool ConsoleBeep(DWORD frequency, DWORD duration) noexcept;
+bool ConsoleBeep(Tone tone) noexcept;
 // Replaces the platform's Beep; null restores it. For tests.
 void SetBeepFunction(BeepFunction beep) noexcept;
 

@@ -1,4 +1,4 @@
-#include "app/millisecond_pause.h"
+#include "app/clock.h"
 
 #include "app/console_state.h"
 
