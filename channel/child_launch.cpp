@@ -104,16 +104,25 @@ int CompareNames(std::wstring_view a, std::wstring_view b) noexcept {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE);
 }
 
+// This process's environment strings, freed however the copy of them ends.
+struct EnvironmentStringsTraits {
+    using Type = wchar_t*;
+    static Type None() noexcept { return nullptr; }
+    static void Close(Type strings) noexcept { (void)FreeEnvironmentStringsW(strings); }
+};
+
 // This process's environment block with each of `setVariables` set. Names
 // are compared without regard to case, as Windows does; an entry set goes
 // where that order of names puts it, as Windows wants a block sorted by
-// name, and every other entry stays as and where it is.
+// name, and every other entry stays as and where it is. Empty when this
+// process cannot read its own environment: the child then inherits it
+// unchanged, which serves it better than a block of `setVariables` alone,
+// without PATH or SystemRoot.
 std::wstring EnvironmentWith(const wchar_t* const* setVariables) {
+    const toolkit::Unique<EnvironmentStringsTraits> strings(GetEnvironmentStringsW());
+    if (!strings) return {};
     std::vector<std::wstring> entries;
-    if (wchar_t* strings = GetEnvironmentStringsW()) {
-        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) entries.emplace_back(p);
-        FreeEnvironmentStringsW(strings);
-    }
+    for (const wchar_t* p = strings.get(); *p; p += wcslen(p) + 1) entries.emplace_back(p);
     for (const wchar_t* const* set = setVariables; *set; ++set) {
         const std::wstring_view name = VariableName(*set);
         std::erase_if(entries,
@@ -244,11 +253,12 @@ uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters, c
     } catch (const std::bad_alloc&) {
         return 0;  // every pipe end closes with its owner
     }
-    if (setVariables) creationFlags |= CREATE_UNICODE_ENVIRONMENT;
+    // A block is never empty (it ends with two nulls): empty is inheriting.
+    if (!environment.empty()) creationFlags |= CREATE_UNICODE_ENVIRONMENT;
 
     PROCESS_INFORMATION started{};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, creationFlags,
-                       setVariables ? environment.data() : nullptr, directory, &startup, &started)) {
+                       environment.empty() ? nullptr : environment.data(), directory, &startup, &started)) {
         // The child now holds its own ends; closing ours leaves it the only
         // holder, so the pipes break when it (and whatever it passed them
         // on to) is done.

@@ -34,9 +34,9 @@ void InitChildChannel() noexcept;
 // child's ChildProcess record, valid for the life of the process.
 // `setVariables`, when given, is a list of "NAME=value" entries ended by a
 // null: the child gets this process's environment with each of them set, a
-// variable of the same name (in any case) replaced. Without it, and through
-// the shell fallback, which takes no environment, the child inherits the
-// environment as it is.
+// variable of the same name (in any case) replaced. Without it, through the
+// shell fallback, which takes no environment, and when this process cannot
+// read its own, the child inherits the environment as it is.
 [[nodiscard]] uintptr_t StartChildProcess(const wchar_t* program, const wchar_t* parameters,
                                           const wchar_t* directory, uint32_t flags,
                                           const wchar_t* const* setVariables = nullptr) noexcept;

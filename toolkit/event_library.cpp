@@ -43,9 +43,11 @@ void InitEventLibrary() noexcept {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = PostEventClass;
     (void)RegisterClassW(&windowClass);  // a class left registered is reused
-    // Never shown; it only receives posted events.
+    // Message-only, so that no broadcast reaches it: any program can post
+    // the registered message to every top-level window, and the procedure
+    // takes the lParam of each one it gets for a block of its own to free.
     state.postWindow =
-        CreateWindowExW(0, PostEventClass, L"", WS_CAPTION, 0, 0, 1, 1, nullptr, nullptr, module, nullptr);
+        CreateWindowExW(0, PostEventClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
     state.postMessage = RegisterWindowMessageW(L"KX_PostEventMessage");
 }
 

@@ -25,13 +25,18 @@ BYTE FlagsFor(uint32_t key) noexcept {
     return flags;
 }
 
-// Replaces the window's accelerator table by one built from its entries. A
-// table that cannot be built leaves the window without shortcuts.
+// Replaces the window's accelerator table by one built from its entries.
+// The old table goes only once the new one exists: a table that cannot be
+// built leaves the window with the shortcuts it had.
 HACCEL RebuildTable(WindowRecord& record) noexcept {
+    HACCEL rebuilt = nullptr;
+    if (record.shortcuts) {
+        rebuilt = CreateAcceleratorTableW(record.shortcuts, record.shortcutCount);
+        if (!rebuilt) return record.acceleratorTable;
+    }
     if (record.acceleratorTable) DestroyAcceleratorTable(record.acceleratorTable);
-    record.acceleratorTable =
-        record.shortcuts ? CreateAcceleratorTableW(record.shortcuts, record.shortcutCount) : nullptr;
-    return record.acceleratorTable;
+    record.acceleratorTable = rebuilt;
+    return rebuilt;
 }
 
 }  // namespace

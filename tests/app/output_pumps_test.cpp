@@ -10,7 +10,7 @@
 namespace apptest {
 namespace {
 
-// The lines pump_child's flood (`error`: errflood) writes, as shown;
+// The lines stream_helper's flood (`error`: errflood) writes, as shown;
 // `shownBy` gets the transcript's length once each is in.
 std::wstring FloodLines(int count, bool error = false, std::vector<size_t>* shownBy = nullptr) {
     std::wstring lines;

@@ -125,7 +125,7 @@ void PumpTest::SetUp() {
 
 void PumpTest::StartShell(const std::wstring& steps, app::TranscriptFeed* feed) {
     const uintptr_t launched =
-        channel::StartChildProcess(support::BesideTest(L"pump_child.exe").c_str(), steps.c_str(), L"", 0x13E);
+        channel::StartChildProcess(support::BesideTest(L"stream_helper.exe").c_str(), steps.c_str(), L"", 0x13E);
     pumps_.child = channel::AsChild(launched);
     ASSERT_NE(pumps_.child, nullptr);
     running_.store(1);

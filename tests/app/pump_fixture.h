@@ -1,5 +1,5 @@
 #pragma once
-// Runs the real pumps against a real child process (pump_child.exe) and a
+// Runs the real pumps against a real child process (stream_helper.exe) and a
 // real edit control, with the beeps recorded instead of sounded. The
 // recorded beep blocks for its tone, as Windows' Beep does (Wine's returns
 // at once).
@@ -26,7 +26,7 @@
 
 namespace apptest {
 
-using support::Hex;  // pump_child's steps take their bytes as hex
+using support::Hex;  // stream_helper's steps take their bytes as hex
 using support::PumpUntil;
 
 struct BeepRecord {
@@ -71,7 +71,7 @@ support::MessageRecorder RecordPaints(HWND edit, std::vector<int>& lengths);
 // Parts of at most `chars` characters, and no paint until a flood is over.
 void HoldPaints(app::TranscriptFeed& feed, size_t chars);
 
-// A named event through which a test and pump_child take turns: the child
+// A named event through which a test and stream_helper take turns: the child
 // waits at Await() until the test opens the gate, or opens it at Signal()
 // for the test to see. Both give a step with a space on either side, to be
 // put between two others.
@@ -79,7 +79,7 @@ class Gate {
 public:
     Gate();
 
-    [[nodiscard]] std::wstring Await() const { return L" await:" + event_.Name() + L" "; }
+    [[nodiscard]] std::wstring Await() const { return L" wait:" + event_.Name() + L" "; }
     [[nodiscard]] std::wstring Signal() const { return L" signal:" + event_.Name() + L" "; }
     void Open() const { event_.Set(); }
     [[nodiscard]] bool IsOpen() const { return event_.IsSet(); }
@@ -92,7 +92,7 @@ class PumpTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Starts pump_child.exe with the steps and both pumps on it, handing
+    // Starts stream_helper.exe with the steps and both pumps on it, handing
     // their text to `feed` (the fixture's own by default).
     void StartShell(const std::wstring& steps, app::TranscriptFeed* feed = nullptr);
     // Starts both pumps on the context as it stands.

@@ -18,7 +18,7 @@ TEST(ShellWriter, QueuingNeverBlocksAndTextsArriveInOrder) {
     const support::TestFolder folder;
     const std::wstring file = folder.File(L"received");
     Gate allQueued;
-    const uintptr_t launched = channel::StartChildProcess(support::BesideTest(L"pump_child.exe").c_str(),
+    const uintptr_t launched = channel::StartChildProcess(support::BesideTest(L"stream_helper.exe").c_str(),
                                                           (allQueued.Await() + L"copyin:" + file).c_str(), L"", 0x13E);
     const channel::ChildProcess* child = channel::AsChild(launched);
     ASSERT_NE(child, nullptr);

@@ -2,6 +2,7 @@
 #include "channel/child_io.h"
 #include "channel/child_launch.h"
 
+#include "../channel/channel_test_support.h"  // the console's launch flags
 #include "support/text.h"
 #include "support/waiting.h"
 #include "support/worker.h"
@@ -101,14 +102,11 @@ struct Assembly {
     std::wstring nextParameter;
 };
 
-// The console's own launch of its shell: hidden, three pipes, ANSI text.
-constexpr uint32_t ConsoleFlags = 0xBE;
-
 Assembly AssembleInHelper(const std::wstring& parameters) {
     channel::InitChildChannel();
     const std::wstring helper = support::BesideTest(L"startup_command_helper.exe");
-    const channel::ChildProcess* child =
-        channel::AsChild(channel::StartChildProcess(helper.c_str(), parameters.c_str(), L"", ConsoleFlags));
+    const channel::ChildProcess* child = channel::AsChild(
+        channel::StartChildProcess(helper.c_str(), parameters.c_str(), L"", channel_test::ConsoleFlags));
     if (!child) {
         ADD_FAILURE() << "startup_command_helper did not start";
         return {};

@@ -96,15 +96,6 @@ struct ReaderCase {
 
 class TranscriptReader : public TranscriptView, public testing::WithParamInterface<ReaderCase> {
 protected:
-    [[nodiscard]] int AverageCharacterWidth() const {
-        const HDC dc = GetDC(edit_);
-        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(edit_, WM_GETFONT, 0, 0)));
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        SelectObject(dc, old);
-        ReleaseDC(edit_, dc);
-        return metrics.tmAveCharWidth;
-    }
     [[nodiscard]] LRESULT LineEnd(int line) const {
         const LRESULT start = SendMessageW(edit_, EM_LINEINDEX, line, 0);
         return start + SendMessageW(edit_, EM_LINELENGTH, start, 0);
@@ -129,7 +120,11 @@ TEST_P(TranscriptReader, KeepsCaretSelectionAndViewWhileOutputArrives) {
     // The newest line is long too, so the view followed it sideways.
     SendMessageW(edit_, EM_LINESCROLL, static_cast<WPARAM>(-100000), 0);
     const int leftmostX = FirstCharacterX(edit_);
-    const int step = AverageCharacterWidth();
+    // The control's own sideways step: one column of EM_LINESCROLL.
+    SendMessageW(edit_, EM_LINESCROLL, 1, 0);
+    const int step = leftmostX - FirstCharacterX(edit_);
+    SendMessageW(edit_, EM_LINESCROLL, static_cast<WPARAM>(-1), 0);
+    ASSERT_GT(step, 0);
     if (c.sideways == Sideways::BackWhereNoThumbReaches) {
         // The text made a hundred steps wider than the view: every thumb
         // position then lies a whole number of steps from the start, and

@@ -147,7 +147,7 @@ TEST_F(ReadChildErrorLineTest, ErrorLinesLoseLineEndsCarriageReturnsAndZeroBytes
 }
 
 TEST_F(ReadChildErrorLineTest, LongErrorLineComesBackWholeAndTheNextStays) {
-    const ChildProcess* child = StartHelper(L"errn:5000:78 err:0a7365636f6e640a exit:0");
+    const ChildProcess* child = StartHelper(L"err:" + Hex(std::string(5000, 'x')) + L" err:0a7365636f6e640a exit:0");
     ASSERT_NE(child, nullptr);
     ASSERT_TRUE(ErrorPending(child));
     std::wstring line;

@@ -29,9 +29,9 @@ constexpr DWORD Combo = Child | WS_BORDER | WS_VSCROLL | CBS_AUTOHSCROLL;
 TEST_F(CreateControl, CreationStylesAreExact) {
     const StyleCase cases[] = {
         {"label out", [] { return controls::CreateLabelControl(2, 0, 0, 100, 20, L"out"); }, L"Static", Child | SS_NOPREFIX, 0},
-        {"transcript 0x804", [] { return controls::CreateTextControl(0, 0, 30, 300, 200, L"", 0x804); }, L"Edit",
+        {"read-only text 0x804", [] { return controls::CreateTextControl(0, 0, 30, 300, 200, L"", 0x804); }, L"Edit",
          ReadOnlyText, WS_EX_CLIENTEDGE},
-        {"text 0x844", [] { return controls::CreateTextControl(20, 0, 30, 300, 200, L"", 0x844); }, L"Edit",
+        {"transcript 0x844", [] { return controls::CreateTextControl(20, 0, 30, 300, 200, L"", 0x844); }, L"Edit",
          ReadOnlyText | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE},
         {"text 0x20804", [] { return controls::CreateTextControl(21, 0, 30, 300, 200, L"", 0x20804); }, L"Edit",
          ReadOnlyText, 0},

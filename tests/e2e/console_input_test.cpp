@@ -4,7 +4,6 @@
 #include "tests/e2e/scripted_console.h"
 
 #include <algorithm>
-#include <cmath>
 #include <set>
 
 namespace e2e {
@@ -58,14 +57,13 @@ TEST_F(ConsoleStartup, WithoutParametersTheWindowOpensOnALoneLineFeed) {
     const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     EXPECT_EQ(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0) << std::hex << style;
 
+    // On the test desktop (1600x900) the maximized window's client area is
+    // 1600x881. The layout's rule (app/console_window.cpp) splits it at x 800
+    // and y 792 (9/10 of the height, cut down); the labels are 88 high (1/10).
     RECT client{};
     ASSERT_TRUE(GetClientRect(window, &client));
-    const double W = client.right, H = client.bottom;
-    ASSERT_GT(W, 100);
-    ASSERT_GT(H, 100);
-    const LONG half = static_cast<LONG>(std::trunc(W / 2.0));
-    const LONG upper = static_cast<LONG>(std::trunc(H * 0.9));
-    const LONG lower = static_cast<LONG>(std::trunc(H - H * 0.9));
+    ASSERT_EQ(client.right, 1600);
+    ASSERT_EQ(client.bottom, 881);
 
     struct Expected {
         int number;
@@ -73,10 +71,10 @@ TEST_F(ConsoleStartup, WithoutParametersTheWindowOpensOnALoneLineFeed) {
         ControlBox box;
         const wchar_t* text;
     } expected[] = {
-        {0, L"Edit", {0, 0, half - 1, upper - 1}, nullptr},
-        {1, L"ComboBox", {half, 0, half, -1}, nullptr},
-        {2, L"Static", {0, upper, half - 1, lower}, L"out"},
-        {3, L"Static", {half, 0, half, lower}, L"command"},
+        {0, L"Edit", {0, 0, 799, 791}, nullptr},
+        {1, L"ComboBox", {800, 0, 800, -1}, nullptr},
+        {2, L"Static", {0, 792, 799, 88}, L"out"},
+        {3, L"Static", {800, 0, 800, 88}, L"command"},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.number);

@@ -237,4 +237,18 @@ TEST_F(WaitEventTest, PostedEventFromWorkerIsRaisedOnTheLibrarysThreadEvenWhileS
     EXPECT_EQ(EventMenuItem(), 77);
 }
 
+// The post window frees the lParam of each message it takes, so a broadcast,
+// which any program can make, must not reach it; posted to it, it is raised.
+TEST_F(WaitEventTest, ABroadcastOfThePostedEventMessageIsNotTaken) {
+    const UINT message = RegisterWindowMessageW(L"KX_PostEventMessage");
+    ASSERT_TRUE(PostEvent(MenuEvent, 78, 0, 0));
+    MSG posted{};
+    ASSERT_TRUE(PeekMessageW(&posted, nullptr, message, message, PM_REMOVE));
+    ASSERT_TRUE(PostMessageW(HWND_BROADCAST, message, 0, posted.lParam));
+    ASSERT_TRUE(support::NothingWithin(200, [] { return WaitEvent(10) == MenuEvent; }));
+    ASSERT_TRUE(PostMessageW(posted.hwnd, message, 0, posted.lParam));
+    EXPECT_TRUE(support::PumpUntil([] { return WaitEvent(10) == MenuEvent; }));
+    EXPECT_EQ(EventMenuItem(), 78);
+}
+
 }  // namespace
