@@ -1,5 +1,7 @@
 #include "pump_fixture.h"
 
+#include "app/clock.h"
+
 namespace apptest {
 namespace {
 
@@ -18,15 +20,8 @@ std::atomic<bool> g_fails{false};
 std::atomic<DWORD> g_heldFrequency{0};
 std::function<bool()> g_release;  // set while no beep plays
 
-double NowMs() {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration) {
-    const double start = NowMs();
+    const double start = app::NowMs();
     // Asked before taking the lock: the main thread answers it.
     const HWND watched = g_watched.load();
     const int length = watched ? GetWindowTextLengthW(watched) : -1;
@@ -38,7 +33,7 @@ BOOL WINAPI RecordBeep(DWORD frequency, DWORD duration) {
     if (g_fails.load()) return FALSE;
     // Windows' Beep returns when its tone has ended.
     const double until = start + g_toneFactor.load() * duration;
-    for (double now = NowMs(); now < until; now = NowMs()) Sleep(static_cast<DWORD>(until - now) + 1);
+    for (double now = app::NowMs(); now < until; now = app::NowMs()) Sleep(static_cast<DWORD>(until - now) + 1);
     return TRUE;
 }
 
