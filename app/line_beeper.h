@@ -90,11 +90,14 @@ private:
     bool endDue_ = false;
     bool endPlayed_ = false;
     bool quit_ = false;
-    // Thread only: the flash setting and when it was last asked.
+    bool flashes_ = false;  // written by the thread, read by Shown: under the lock
+    // Thread only: how to ask the flash setting, when it was last asked, and
+    // when the last beep started.
     FlashQuery flashQuery_ = nullptr;
-    bool flashes_ = false;
     double flashAskedAt_ = -1e9;
-    double lastBeepAt_ = -1e9;  // when the last beep started
+    double lastBeepAt_ = -1e9;
+    // Set by Start before any pump runs and cleared by Stop after they end,
+    // so the pumps read it without the lock.
     toolkit::UniqueHandle thread_;
     DWORD threadId_ = 0;
 };

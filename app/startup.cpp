@@ -47,9 +47,10 @@ void EndLibraries() noexcept {
     toolkit::EndEventLibrary();
 }
 
-// The pumps read the shell's streams into the feed and clear the running
-// flag at the shell's end; they start once the transcript is attached.
-void InitPumps(ConsoleState& console) noexcept {
+// The beeper, then the pumps, which read the shell's streams into the feed
+// and clear the running flag at the shell's end; they start once the
+// transcript is attached.
+void StartOutput(ConsoleState& console) noexcept {
     PumpContext& pumps = console.pumps;
     pumps.child = console.shellChild;
     pumps.shellRunning = &console.shellRunning;
@@ -93,9 +94,9 @@ unsigned RunConsole() {
     controls::ControlRecord* transcript = controls::FindControl(OutputView);
     (void)console.feed.Attach(transcript ? transcript->window : nullptr);
     if (console.shellChild) (void)console.writer.Start(console.shellChild);
-    console.writer.Send(console.startupCommand + L"\n");  // with no shell, dropped
+    console.writer.Send(console.startupCommand + L"\n");  // with no shell it stays queued, never sent
 
-    InitPumps(console);
+    StartOutput(console);
 
     RunInputLoop();
     EndLibraries();

@@ -14,7 +14,7 @@ size_t TranscriptPace::PartChars() const noexcept {
     // paints are dear, as long as one paint (both walk the control's
     // lines), so the window answers within about a paint either way.
     const double paint = NextPaintMs();
-    const double ms = paint > settings_.dearPaintMs ? paint : settings_.partMs;
+    const double ms = paint > settings_.costlyPaintMs ? paint : settings_.partMs;
     const double chars = charsPerMs_ * ms;
     if (chars >= static_cast<double>(settings_.maxPartChars)) return settings_.maxPartChars;
     return std::min(settings_.maxPartChars, std::max(settings_.minPartChars, static_cast<size_t>(chars)));
@@ -54,7 +54,8 @@ bool TranscriptPace::AfterAppend(HWND edit, size_t chars, bool more) noexcept {
 
 double TranscriptPace::NextPaintMs() const noexcept {
     // Only what a paint costs beyond drawing one screenful grows with the
-    // text: a quick paint of a short text tells little of a long one.
+    // text: a quick paint of a short text tells little of a long one. A
+    // screenful takes some milliseconds to draw, whatever the text holds.
     constexpr double ScreenMs = 10;
     if (paintedChars_ <= 0 || heldChars_ <= paintedChars_ || paintMs_ <= ScreenMs) return paintMs_;
     return paintMs_ + (paintMs_ - ScreenMs) * (heldChars_ / paintedChars_ - 1);

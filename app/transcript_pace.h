@@ -10,7 +10,7 @@
 // painted after every append, or (while the feed's wake-ups keep coming
 // before paint messages) not at all until the flood ends; here it paints at
 // a measured rate: at least once a second while paints are cheap, never
-// more than a small share of the time when they are dear, in a turn of its
+// more than a small share of the time when they are costly, in a turn of its
 // own, and once more as soon as the flood goes quiet. Beyond a screenful, a
 // paint costs in proportion to the text the control holds, so what the next
 // one will cost is the last one's cost grown with the text since.
@@ -25,7 +25,7 @@ class TranscriptPace {
 public:
     struct Settings {
         double partMs = 200;          // what an append aims at while paints are cheap
-        double dearPaintMs = 250;     // beyond this an append aims at one paint
+        double costlyPaintMs = 250;   // beyond this an append aims at one paint
         double paintShare = 0.05;     // the most of a flood's time its paints take
         double showWithinMs = 1000;   // how long shown text may lag while paints are cheap
         unsigned quietMs = 30;        // no new text for this long: the flood has ended
@@ -39,11 +39,15 @@ public:
 
     // How many characters the next append should take.
     [[nodiscard]] size_t PartChars() const noexcept;
-    // Around an append of `chars` characters to `edit`; `more` says whether
-    // text is still waiting. The append's paint is held back, unless this is
-    // the end of the text and a paint is due anyway. Returns whether a paint
-    // is owed that waits for the flood to go quiet.
+    // Just before an append to `edit`: notes whether a paint another asked
+    // for is pending (it is never held back) and starts timing the append.
     void BeforeAppend(HWND edit) noexcept;
+    // Just after an append of `chars` characters; `more` says whether text
+    // is still waiting. This is where an append's paint is decided: the
+    // control paints as it always does when this is the end of the text and
+    // a paint is due anyway; otherwise the paint is held back, to come in a
+    // turn of its own once PaintDue, or, at the end of the text, once the
+    // flood is quiet. Returns whether a paint now waits for the quiet.
     [[nodiscard]] bool AfterAppend(HWND edit, size_t chars, bool more) noexcept;
     // Whether the paint held back is due now, in a turn of its own.
     [[nodiscard]] bool PaintDue() const noexcept;
@@ -59,11 +63,13 @@ private:
     [[nodiscard]] double NextPaintMs() const noexcept;
 
     Settings settings_;
-    double charsPerMs_ = 100;      // measured by the last appends
+    // Measured by the last appends. The first guess is low: a first part
+    // sized for long lines would take seconds to append with short ones.
+    double charsPerMs_ = 100;
     double paintMs_ = 0;           // what the last paint of ours took
     double paintedChars_ = 0;      // how much text the control held then
     double heldChars_ = 0;         // how much it holds now
-    double lastPaintAt_ = -1e12;   // when it ended
+    double lastPaintAt_ = -1e12;   // when it ended; long ago, so the first paint is due at once
     double appendStartedAt_ = 0;
     double appendEndedAt_ = 0;
     bool othersPaint_ = false;     // the control had a paint pending before our append
