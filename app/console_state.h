@@ -33,7 +33,7 @@ struct ConsoleState {
     TranscriptFeed feed{&beeper};
     // Its thread may still be blocked in a write when the process ends.
     ShellWriter writer;
-    // What the two pumps share; InitPumps binds it to this block and the
+    // What the two pumps share; StartOutput binds it to this block and the
     // shell's child as it starts them.
     PumpContext pumps;
     std::atomic<BeepFunction> beepFunction{nullptr};  // null: the platform's Beep
