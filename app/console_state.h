@@ -42,7 +42,8 @@ struct ConsoleState {
     // while the process ends.
     ThreadRegistry threads;
     // Read buffers and other blocks (initial size 4096 bytes, growable
-    // without limit); null if it could not be created.
+    // without limit); null if it could not be created (then the process heap
+    // stands in).
     HANDLE heap = HeapCreate(0, 4096, 0);
     std::atomic<bool> timerRaised{false};  // the system timer is at 1 ms resolution
 };

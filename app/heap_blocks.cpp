@@ -3,20 +3,29 @@
 #include "app/console_state.h"
 
 namespace app {
+namespace {
+
+// The process heap stands in if the private one could not be created, or
+// no read buffer could ever be had and the shell's streams would stay unread.
+HANDLE BlockHeap() noexcept {
+    const HANDLE heap = Console().heap;
+    return heap ? heap : GetProcessHeap();
+}
+
+}  // namespace
 
 void* AllocateBlock(int64_t size) noexcept {
-    const HANDLE heap = Console().heap;
-    if (size <= 0 || !heap) return nullptr;
-    return HeapAlloc(heap, HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size));
+    if (size <= 0) return nullptr;
+    return HeapAlloc(BlockHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(size));
 }
 
 int64_t BlockSize(const void* block) noexcept {
     if (!block) return 0;
-    return static_cast<int64_t>(HeapSize(Console().heap, 0, block));
+    return static_cast<int64_t>(HeapSize(BlockHeap(), 0, block));
 }
 
 void FreeBlock(void* block) noexcept {
-    if (block) HeapFree(Console().heap, 0, block);
+    if (block) HeapFree(BlockHeap(), 0, block);
 }
 
 }  // namespace app

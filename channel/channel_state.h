@@ -25,7 +25,8 @@ struct ChannelState {
     toolkit::CriticalSection childListLock;  // ChildListLock: held only to allocate and link a record
     ChildNode* childList = nullptr;           // newest first; nothing is ever removed
     // Records live here until the process ends (initial size 4096 bytes,
-    // growable without limit); null if it could not be created.
+    // growable without limit); null if it could not be created (then the
+    // process heap stands in).
     HANDLE heap = HeapCreate(0, 4096, 0);
 };
 

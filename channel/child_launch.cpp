@@ -28,7 +28,9 @@ constexpr uint32_t NoProcessId = 0xFFFFFFFF;
 ChildProcess* NewChildRecord() noexcept {
     ChannelState& s = Channel();
     toolkit::Guard guard(s.childListLock);
-    void* memory = s.heap ? HeapAlloc(s.heap, HEAP_ZERO_MEMORY, sizeof(ChildNode)) : nullptr;
+    // The process heap stands in if the private one could not be created:
+    // without a record the launch would report failure for a child that runs.
+    void* memory = HeapAlloc(s.heap ? s.heap : GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ChildNode));
     auto* node = static_cast<ChildNode*>(memory);
     if (!node) return nullptr;
     node->next = s.childList;
