@@ -13,11 +13,14 @@ size_t Index(StreamKind stream) noexcept { return stream == StreamKind::Output ?
 
 }  // namespace
 
+// A setting that cannot be read counts as flashes on: that costs only fewer
+// beeps, where the other guess could flash the screen too fast for someone
+// who relies on it.
 bool SoundsShownAsFlashes() noexcept {
     SOUNDSENTRYW sentry{};
     sentry.cbSize = sizeof sentry;
-    return SystemParametersInfoW(SPI_GETSOUNDSENTRY, sizeof sentry, &sentry, 0) &&
-           (sentry.dwFlags & SSF_SOUNDSENTRYON) != 0;
+    if (!SystemParametersInfoW(SPI_GETSOUNDSENTRY, sizeof sentry, &sentry, 0)) return true;
+    return (sentry.dwFlags & SSF_SOUNDSENTRYON) != 0;
 }
 
 bool LineBeeper::Start(FlashQuery flashes) noexcept {
