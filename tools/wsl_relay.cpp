@@ -33,6 +33,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "relay_protocol.h"
@@ -231,19 +232,87 @@ struct Child {
     int terminalSlave = -1;
 };
 
+// A descriptor the starting command owns until it hands it to its Child:
+// whatever a failed start had opened is closed on the way out.
+class OwnedFd {
+    int fd_ = -1;
+
+public:
+    OwnedFd() = default;
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    ~OwnedFd() { reset(); }
+    void reset(int fd = -1) noexcept {
+        if (fd_ >= 0) close(fd_);
+        fd_ = fd;
+    }
+    int get() const noexcept { return fd_; }
+    int release() noexcept { return std::exchange(fd_, -1); }
+};
+
+// The relay's end and the command's end of one of the command's streams.
+struct StreamPipe {
+    OwnedFd ours;
+    OwnedFd its;
+};
+
+// A pipe for a stream the command reads (input) or writes (its output).
+bool OpenStreamPipe(StreamPipe& pipe, bool input) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) < 0) return false;
+    pipe.ours.reset(ends[input ? 1 : 0]);
+    pipe.its.reset(ends[input ? 0 : 1]);
+    return true;
+}
+
 // Opens a pseudo-terminal for the command; false if there is none to have.
-bool OpenTerminal(Child& child) {
-    child.terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (child.terminal < 0) return false;
+bool OpenTerminal(OwnedFd& master, OwnedFd& slave) {
+    master.reset(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (master.get() < 0) return false;
     char name[128];
-    if (grantpt(child.terminal) < 0 || unlockpt(child.terminal) < 0 ||
-        ptsname_r(child.terminal, name, sizeof name) != 0) {
+    if (grantpt(master.get()) < 0 || unlockpt(master.get()) < 0 ||
+        ptsname_r(master.get(), name, sizeof name) != 0) {
         return false;
     }
-    child.terminalSlave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (child.terminalSlave < 0) return false;
-    SetNonBlocking(child.terminal);
+    slave.reset(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (slave.get() < 0) return false;
+    SetNonBlocking(master.get());
     return true;
+}
+
+// Says on the command's standard error, where wsl.exe shows it as the
+// command's own, what went wrong in the child before the command ran.
+void ReportInChild(const char* what, const char* subject, int error) {
+    char message[512];
+    const int n = snprintf(message, sizeof message, "wsl-relay: %s%s: %s\n", what, subject, strerror(error));
+    if (n > 0 && write(2, message, static_cast<size_t>(n) < sizeof message ? n : sizeof message - 1) < 0) {
+        // Nowhere left to report it.
+    }
+}
+
+// The child's side of the start: the session, the terminal, the three
+// streams, default signals, then the command.
+[[noreturn]] void ExecInChild(char** argv, int terminalSlave, int in, int out, int err) {
+    setsid();
+    const bool terminalRefused = terminalSlave >= 0 && ioctl(terminalSlave, TIOCSCTTY, 0) < 0;
+    const int terminalError = errno;
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    // Without its controlling terminal the command still runs, as it does
+    // with WSL_STANDIN_NO_TERMINAL: bash then only lacks job control (and
+    // says so). Failing the start instead would leave no shell at all; the
+    // report names the cause that bash's own message does not.
+    if (terminalRefused) ReportInChild("cannot give the command its terminal", "", terminalError);
+    // Ignored signals survive exec; the command starts with the defaults.
+    for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execvp(argv[0], argv);
+    const int e = errno;
+    ReportInChild("cannot run ", argv[0], e);  // the exit code says it too
+    _exit(e == ENOENT ? 127 : 126);
 }
 
 // Starts the command in its own session, so that the terminal it gets is
@@ -258,42 +327,21 @@ bool StartCommand(std::vector<std::string> words, Child& child) {
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
+    OwnedFd terminal, terminalSlave;
     const char* noTerminal = getenv("WSL_STANDIN_NO_TERMINAL");
-    if (!(noTerminal && *noTerminal) && !OpenTerminal(child)) return false;
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) < 0) return false;
-    if (pipe2(out, O_CLOEXEC) < 0) return false;
-    if (pipe2(err, O_CLOEXEC) < 0) return false;
+    if (!(noTerminal && *noTerminal) && !OpenTerminal(terminal, terminalSlave)) return false;
+    StreamPipe in, out, err;
+    if (!OpenStreamPipe(in, true) || !OpenStreamPipe(out, false) || !OpenStreamPipe(err, false)) return false;
 
     const pid_t pid = fork();
     if (pid < 0) return false;
-    if (pid == 0) {
-        setsid();
-        if (child.terminalSlave >= 0) ioctl(child.terminalSlave, TIOCSCTTY, 0);
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        // Ignored signals survive exec; the command starts with the defaults.
-        for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execvp(argv[0], argv.data());
-        const int e = errno;
-        char message[512];
-        const int n = snprintf(message, sizeof message, "wsl-relay: cannot run %s: %s\n", argv[0], strerror(e));
-        if (n > 0 && write(2, message, static_cast<size_t>(n) < sizeof message ? n : sizeof message - 1) < 0) {
-            // Nowhere left to report it; the exit code says it.
-        }
-        _exit(e == ENOENT ? 127 : 126);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
+    if (pid == 0) ExecInChild(argv.data(), terminalSlave.get(), in.its.get(), out.its.get(), err.its.get());
     child.pid = pid;
-    child.input = in[1];
-    child.output = out[0];
-    child.error = err[0];
+    child.input = in.ours.release();
+    child.output = out.ours.release();
+    child.error = err.ours.release();
+    child.terminal = terminal.release();
+    child.terminalSlave = terminalSlave.release();
     SetNonBlocking(child.input);
     SetNonBlocking(child.output);
     SetNonBlocking(child.error);
