@@ -4,17 +4,22 @@
         Makes COPY_ROOT hold the files git tracks (or would track) in
         SOURCE_ROOT, copying only the ones that differ, so an incremental
         build of the copy rebuilds only what changed (and all of that).
-    mutants.py make ROOT FILE OUT_DIR [--sample N] [--seed S] [--lines A-B]
+    mutants.py make ROOT FILE OUT_DIR --build DIR [--sample N] [--seed S]
+                    [--lines A-B]
         Writes each mutant of ROOT/FILE as OUT_DIR/NNNN.cpp and lists them in
-        OUT_DIR/index.tsv (number, line, what changed). With --lines, only
-        the mutants on lines A to B (default: all); with --sample, N of them,
-        the same N for the same seed and source.
+        OUT_DIR/index.tsv (number, line, what changed). DIR is a build of
+        ROOT configured with CMAKE_EXPORT_COMPILE_COMMANDS: the file is parsed
+        with the flags the build compiles it with (a header with those of its
+        source, or of another source in its folder). With --lines, only the
+        mutants on lines A to B (default: all); with --sample, N of them, the
+        same N for the same seed and source.
 
 The mutants are made on clang's own parse of the file (libclang, through
-Debian's python3-clang-14), so an operator is changed only where the parse
-has a built-in operator, a literal only where it has an integer literal, and
-nothing inside comments, strings, macros or template brackets. The rules are
-the usual small faults, one function each (RULES, in this order):
+Debian's python3-clang bindings), so an operator is changed only where the
+parse has a built-in operator, a literal only where it has an integer
+literal, and nothing inside comments, strings, macros or template brackets.
+The rules are the usual small faults, one function each (RULES, in this
+order):
 
 - a comparison's bound moved (< and <=, > and >=) or turned (== and !=);
 - && and || swapped; + and -, * and /, & and |, += and -=, ++ and -- swapped;
@@ -28,17 +33,17 @@ the usual small faults, one function each (RULES, in this order):
 
 import argparse
 import bisect
+import glob
+import json
 import os
 import random
 import re
+import shlex
 import shutil
 import subprocess
 import sys
 
 import clang.cindex as ci
-
-RESOURCE_DIR = '/usr/lib/llvm-14/lib/clang/14.0.6'
-GCC_CXX_INCLUDE = '/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++'
 
 COMPARISON_SWAPS = {'<': '<=', '<=': '<', '>': '>=', '>=': '>', '==': '!=', '!=': '=='}
 OPERATOR_SWAPS = {
@@ -59,6 +64,104 @@ EXPRESSION_STATEMENTS = {
 }
 JUMP_STATEMENTS = {K.RETURN_STMT, K.BREAK_STMT, K.CONTINUE_STMT}
 STATEMENT_HOLDERS = {K.COMPOUND_STMT, K.IF_STMT, K.FOR_STMT, K.WHILE_STMT, K.DO_STMT, K.CXX_FOR_RANGE_STMT}
+# The compile flags that change what the parse sees; the rest (warnings,
+# optimisation, output) are the compiler's business, and a GCC flag may be
+# one clang does not know.
+FLAGS_WITH_VALUE = ('-D', '-U', '-I', '-isystem', '-iquote', '-idirafter', '-include', '-stdlib++-isystem',
+                    '-target')
+PATH_FLAGS = ('-I', '-isystem', '-iquote', '-idirafter', '-include', '-stdlib++-isystem')
+FLAGS_ALONE = ('-std=', '--target=')
+
+
+def version_key(path):
+    return [int(n) for n in re.findall(r'\d+', os.path.basename(path))]
+
+
+def load_libclang():
+    """The bindings' own libclang (Debian's bindings name the library of
+    their own version); where that is missing, the newest one installed."""
+    try:
+        return ci.conf.lib
+    except ci.LibclangError as e:
+        found = sorted(glob.glob('/usr/lib/llvm-*/lib/libclang.so*') +
+                       glob.glob('/usr/lib/*-linux-gnu/libclang-[0-9]*.so*'), key=version_key)
+        if not found:
+            sys.exit('no libclang: %s' % e)
+        ci.Config.set_library_file(found[-1])
+        return ci.conf.lib
+
+
+def resource_dir():
+    """The headers of the clang that libclang is (its stddef.h and the rest):
+    libclang, loaded from a library directory, does not find them itself."""
+    lib = load_libclang()
+    version = lib.clang_getClangVersion
+    version.argtypes, version.restype, version.errcheck = [], ci._CXString, ci._CXString.from_result
+    text = version()
+    text = text.decode('utf-8') if isinstance(text, bytes) else text
+    major = re.search(r'version (\d+)', text)
+    for clang in (['clang-' + major.group(1)] if major else []) + ['clang']:
+        try:
+            found = subprocess.run([clang, '-print-resource-dir'], capture_output=True, text=True).stdout.strip()
+        except OSError:
+            continue
+        if found and os.path.isdir(found):
+            return found
+    sys.exit('no clang found for %s (its -print-resource-dir)' % text)
+
+
+def compile_entry(build_dir, path):
+    """The build's compile command of PATH; for a header, that of the source
+    of its name, or else of the first source in its folder."""
+    database = os.path.join(build_dir, 'compile_commands.json')
+    with open(database, encoding='utf-8') as f:
+        entries = [e for e in json.load(f) if e['file'].endswith('.cpp')]
+    by_path = {}
+    for e in entries:
+        by_path.setdefault(os.path.realpath(os.path.join(e['directory'], e['file'])), e)
+    real = os.path.realpath(path)
+    stem, folder = os.path.splitext(real)[0], os.path.dirname(real)
+    # A source the database does not list is built some other way (the
+    # relay, for the build host): another's flags would not parse it.
+    beside = [] if real.endswith('.cpp') else sorted(p for p in by_path if os.path.dirname(p) == folder)
+    for candidate in [real, stem + '.cpp'] + beside:
+        if candidate in by_path:
+            return by_path[candidate]
+    sys.exit('%s: no compile command for it (nor, for a header, for a source beside it) in %s' % (path, database))
+
+
+def compiler_flags(compiler):
+    """What a GCC compiler gives its compilations that clang must be told:
+    the target, and GCC's C++ library headers (clang finds the MinGW-w64
+    headers of the target itself, but looks for the C++ library under a
+    plain version number, and this GCC's sits under one named after its
+    thread model, as 12-posix)."""
+    if 'clang' in os.path.basename(compiler):
+        return []  # its flags in the database say it all
+    target = subprocess.run([compiler, '-dumpmachine'], check=True, capture_output=True, text=True).stdout.strip()
+    searched = subprocess.run([compiler, '-x', 'c++', '-E', '-v', os.devnull],
+                              check=True, capture_output=True, text=True).stderr
+    flags = ['--target=' + target]
+    listing = searched.split('#include <...> search starts here:')[-1].split('End of search list.')[0]
+    for line in listing.splitlines():
+        directory = os.path.normpath(line.strip())
+        if 'c++' in directory.split(os.sep):
+            flags += ['-stdlib++-isystem', directory]
+    return flags
+
+
+def parse_args(build_dir, path):
+    entry = compile_entry(build_dir, path)
+    words = entry['arguments'] if 'arguments' in entry else shlex.split(entry['command'])
+    args = ['-x', 'c++', '-resource-dir', resource_dir()] + compiler_flags(words[0])
+    rest = iter(words[1:])
+    for word in rest:
+        if word in FLAGS_WITH_VALUE:
+            value = next(rest, '')
+            args += [word, os.path.join(entry['directory'], value) if word in PATH_FLAGS else value]
+        elif word.startswith(FLAGS_ALONE) or (word[:2] in FLAGS_WITH_VALUE and len(word) > 2):
+            args.append('-I' + os.path.join(entry['directory'], word[2:]) if word.startswith('-I') else word)
+    return args
 
 
 def kind_of(c):
@@ -68,12 +171,8 @@ def kind_of(c):
         return None
 
 
-def parse(root, path):
-    cxx = GCC_CXX_INCLUDE
-    args = ['-x', 'c++', '-std=c++20', '--target=x86_64-w64-mingw32', '-I' + root,
-            '-resource-dir', RESOURCE_DIR, '-stdlib++-isystem', cxx,
-            '-stdlib++-isystem', cxx + '/x86_64-w64-mingw32', '-DUNICODE', '-D_UNICODE']
-    tu = ci.Index.create().parse(path, args=args)
+def parse(build_dir, path):
+    tu = ci.Index.create().parse(path, args=parse_args(build_dir, path))
     errors = [str(d) for d in tu.diagnostics if d.severity >= ci.Diagnostic.Error]
     if errors:
         sys.exit('cannot parse %s:\n  %s' % (path, '\n  '.join(errors[:5])))
@@ -304,9 +403,9 @@ def collect(tu, path):
     return f.source, sorted(found)
 
 
-def make(root, rel, out_dir, sample, seed, lines):
+def make(root, rel, out_dir, build_dir, sample, seed, lines):
     path = os.path.join(root, rel)
-    tu = parse(root, path)
+    tu = parse(build_dir, path)
     source, found = collect(tu, path)
     line_starts = [0] + [i + 1 for i, b in enumerate(source) if b == 0x0A]
     numbered = [(n, m) for n, m in enumerate(found, 1)
@@ -365,6 +464,7 @@ def main(argv):
     to_make.add_argument('root')
     to_make.add_argument('file')
     to_make.add_argument('out_dir')
+    to_make.add_argument('--build', required=True, metavar='DIR', help='the build with compile_commands.json')
     to_make.add_argument('--sample', type=int, default=0, metavar='N', help='take N mutants (default: all)')
     to_make.add_argument('--seed', default='1', metavar='S', help='which N (default: 1)')
     to_make.add_argument('--lines', type=line_range, default=(1, sys.maxsize), metavar='A-B',
@@ -373,7 +473,7 @@ def main(argv):
     if args.command == 'sync':
         sync(args.source_root, args.copy_root)
     else:
-        make(args.root, args.file, args.out_dir, args.sample, args.seed, args.lines)
+        make(args.root, args.file, args.out_dir, args.build, args.sample, args.seed, args.lines)
 
 
 if __name__ == '__main__':
