@@ -1,15 +1,25 @@
 # Shared by the scripts: packages, build, Wine prefix, Xvfb, cleanup.
-# Source it; it defines functions only (plus ROOT, WSLC_PRESET and BUILD_DIR).
+# Source it; it defines functions only (plus ROOT, WSLC_PRESET and the build
+# directory, BUILD_DIR, with what use_build_dir derives from it).
 # WSLC_COMPILER=clang selects the clang build (preset linux-mingw-clang,
 # build-clang/) instead of the GCC one (linux-mingw, build/).
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# use_build_dir DIR: the build directory from now on (a relative DIR is in
+# the tree), and what lies in it that the scripts name.
+use_build_dir() {
+  case "$1" in /*) BUILD_DIR=$1 ;; *) BUILD_DIR=$ROOT/$1 ;; esac
+  # Where tests/wine-exec keeps a test's output while it runs (the build's
+  # tests/CMakeLists.txt names the same directory).
+  WSLC_WINE_EXEC_TMP=$BUILD_DIR/wine-exec-tmp
+}
+
 case "${WSLC_COMPILER:-gcc}" in
-  gcc) WSLC_PRESET=linux-mingw; BUILD_DIR=${BUILD_DIR:-$ROOT/build} ;;
-  clang) WSLC_PRESET=linux-mingw-clang; BUILD_DIR=${BUILD_DIR:-$ROOT/build-clang} ;;
+  gcc) WSLC_PRESET=linux-mingw; use_build_dir "${BUILD_DIR:-build}" ;;
+  clang) WSLC_PRESET=linux-mingw-clang; use_build_dir "${BUILD_DIR:-build-clang}" ;;
   *) printf 'WSLC_COMPILER is gcc or clang, not %s\n' "$WSLC_COMPILER" >&2; exit 2 ;;
 esac
-case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$ROOT/$BUILD_DIR ;; esac
 
 # clang and lld build the same tree as GCC does, against GCC's MinGW-w64
 # headers and libraries.
@@ -225,10 +235,6 @@ stop_wine_session() {
   stop_xvfb
   return 0
 }
-
-# Where tests/wine-exec keeps a test's output while it runs (the build's
-# tests/CMakeLists.txt names the same directory).
-WSLC_WINE_EXEC_TMP=$BUILD_DIR/wine-exec-tmp
 
 # The Wine session scripts/test runs the suite in: a Wine session whose
 # prefixes include the end-to-end tests' own, each with its wineserver and

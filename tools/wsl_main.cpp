@@ -234,8 +234,14 @@ RelayLaunch StartRelay(const std::wstring& path, unsigned port, const std::strin
     // The environment is the only way in that other processes cannot read.
     // Nothing else runs in this process yet, so setting it here and clearing
     // it after the start affects no one else.
-    SetEnvironmentVariableA(relay::PortVariable, std::to_string(port).c_str());
-    SetEnvironmentVariableA(relay::TokenVariable, token.c_str());
+    // A relay started without them could never connect: say why now, not
+    // as a wait for it that runs out.
+    if (!SetEnvironmentVariableA(relay::PortVariable, std::to_string(port).c_str()) ||
+        !SetEnvironmentVariableA(relay::TokenVariable, token.c_str())) {
+        const DWORD error = GetLastError();
+        launch.error = "cannot pass the connection to the Linux relay (error " + std::to_string(error) + ")";
+        return launch;
+    }
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;

@@ -33,6 +33,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "relay_protocol.h"
@@ -231,19 +232,87 @@ struct Child {
     int terminalSlave = -1;
 };
 
+// A descriptor the starting command owns until it hands it to its Child:
+// whatever a failed start had opened is closed on the way out.
+class OwnedFd {
+    int fd_ = -1;
+
+public:
+    OwnedFd() = default;
+    OwnedFd(const OwnedFd&) = delete;
+    OwnedFd& operator=(const OwnedFd&) = delete;
+    ~OwnedFd() { reset(); }
+    void reset(int fd = -1) noexcept {
+        if (fd_ >= 0) close(fd_);
+        fd_ = fd;
+    }
+    int get() const noexcept { return fd_; }
+    int release() noexcept { return std::exchange(fd_, -1); }
+};
+
+// The relay's end and the command's end of one of the command's streams.
+struct StreamPipe {
+    OwnedFd ours;
+    OwnedFd its;
+};
+
+// A pipe for a stream the command reads (input) or writes (its output).
+bool OpenStreamPipe(StreamPipe& pipe, bool input) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) < 0) return false;
+    pipe.ours.reset(ends[input ? 1 : 0]);
+    pipe.its.reset(ends[input ? 0 : 1]);
+    return true;
+}
+
 // Opens a pseudo-terminal for the command; false if there is none to have.
-bool OpenTerminal(Child& child) {
-    child.terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (child.terminal < 0) return false;
+bool OpenTerminal(OwnedFd& master, OwnedFd& slave) {
+    master.reset(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (master.get() < 0) return false;
     char name[128];
-    if (grantpt(child.terminal) < 0 || unlockpt(child.terminal) < 0 ||
-        ptsname_r(child.terminal, name, sizeof name) != 0) {
+    if (grantpt(master.get()) < 0 || unlockpt(master.get()) < 0 ||
+        ptsname_r(master.get(), name, sizeof name) != 0) {
         return false;
     }
-    child.terminalSlave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (child.terminalSlave < 0) return false;
-    SetNonBlocking(child.terminal);
+    slave.reset(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (slave.get() < 0) return false;
+    SetNonBlocking(master.get());
     return true;
+}
+
+// Says on the command's standard error, where wsl.exe shows it as the
+// command's own, what went wrong in the child before the command ran.
+void ReportInChild(const char* what, const char* subject, int error) {
+    char message[512];
+    const int n = snprintf(message, sizeof message, "wsl-relay: %s%s: %s\n", what, subject, strerror(error));
+    if (n > 0 && write(2, message, static_cast<size_t>(n) < sizeof message ? n : sizeof message - 1) < 0) {
+        // Nowhere left to report it.
+    }
+}
+
+// The child's side of the start: the session, the terminal, the three
+// streams, default signals, then the command.
+[[noreturn]] void ExecInChild(char** argv, int terminalSlave, int in, int out, int err) {
+    setsid();
+    const bool terminalRefused = terminalSlave >= 0 && ioctl(terminalSlave, TIOCSCTTY, 0) < 0;
+    const int terminalError = errno;
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    // Without its controlling terminal the command still runs, as it does
+    // with WSL_STANDIN_NO_TERMINAL: bash then only lacks job control (and
+    // says so). Failing the start instead would leave no shell at all; the
+    // report names the cause that bash's own message does not.
+    if (terminalRefused) ReportInChild("cannot give the command its terminal", "", terminalError);
+    // Ignored signals survive exec; the command starts with the defaults.
+    for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execvp(argv[0], argv);
+    const int e = errno;
+    ReportInChild("cannot run ", argv[0], e);  // the exit code says it too
+    _exit(e == ENOENT ? 127 : 126);
 }
 
 // Starts the command in its own session, so that the terminal it gets is
@@ -258,42 +327,21 @@ bool StartCommand(std::vector<std::string> words, Child& child) {
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
+    OwnedFd terminal, terminalSlave;
     const char* noTerminal = getenv("WSL_STANDIN_NO_TERMINAL");
-    if (!(noTerminal && *noTerminal) && !OpenTerminal(child)) return false;
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) < 0) return false;
-    if (pipe2(out, O_CLOEXEC) < 0) return false;
-    if (pipe2(err, O_CLOEXEC) < 0) return false;
+    if (!(noTerminal && *noTerminal) && !OpenTerminal(terminal, terminalSlave)) return false;
+    StreamPipe in, out, err;
+    if (!OpenStreamPipe(in, true) || !OpenStreamPipe(out, false) || !OpenStreamPipe(err, false)) return false;
 
     const pid_t pid = fork();
     if (pid < 0) return false;
-    if (pid == 0) {
-        setsid();
-        if (child.terminalSlave >= 0) ioctl(child.terminalSlave, TIOCSCTTY, 0);
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        // Ignored signals survive exec; the command starts with the defaults.
-        for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execvp(argv[0], argv.data());
-        const int e = errno;
-        char message[512];
-        const int n = snprintf(message, sizeof message, "wsl-relay: cannot run %s: %s\n", argv[0], strerror(e));
-        if (n > 0 && write(2, message, static_cast<size_t>(n) < sizeof message ? n : sizeof message - 1) < 0) {
-            // Nowhere left to report it; the exit code says it.
-        }
-        _exit(e == ENOENT ? 127 : 126);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
+    if (pid == 0) ExecInChild(argv.data(), terminalSlave.get(), in.its.get(), out.its.get(), err.its.get());
     child.pid = pid;
-    child.input = in[1];
-    child.output = out[0];
-    child.error = err[0];
+    child.input = in.ours.release();
+    child.output = out.ours.release();
+    child.error = err.ours.release();
+    child.terminal = terminal.release();
+    child.terminalSlave = terminalSlave.release();
     SetNonBlocking(child.input);
     SetNonBlocking(child.output);
     SetNonBlocking(child.error);
@@ -311,152 +359,187 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
-// Relays between the connection and the running command until the command
-// has ended and both of its output streams are at their end. Returns false
-// when the connection is lost or broken: nobody is left to read the command.
-bool Relay(int sock, Child& child, int& exitCode) {
-    ByteQueue toWsl;    // framed output
-    ByteQueue toChild;  // standard input not yet taken by the command
-    ByteQueue fromWsl;  // received, not yet parsed
-    bool stdinEnded = false;
-    bool exited = false;
-    SetNonBlocking(sock);
+// The descriptors one turn of the relay waits on, each at the index Add
+// returned (-1: not waited on this turn).
+struct PollSet {
+    pollfd fds[6];
+    nfds_t n = 0;
 
-    // Reads one piece of a command stream straight into a frame; false at its end.
-    auto readStream = [&](int fd, FrameType type) {
-        unsigned char* frame = toWsl.Grow(HeaderSize + MaxPayload);
-        ssize_t r;
-        do {
-            r = read(fd, frame + HeaderSize, MaxPayload);
-        } while (r < 0 && errno == EINTR);
-        if (r > 0) {
-            relay::EncodeHeader(frame, type, static_cast<uint32_t>(r));
-            toWsl.Shrink(MaxPayload - static_cast<size_t>(r));
-            return true;
-        }
-        toWsl.Shrink(HeaderSize + MaxPayload);
-        return r < 0 && errno == EAGAIN;
-    };
-    auto flushToWsl = [&] {
-        while (!toWsl.Empty()) {
-            const ssize_t r = send(sock, toWsl.Front(), toWsl.Size(), MSG_NOSIGNAL);
-            if (r > 0) {
-                toWsl.Consume(static_cast<size_t>(r));
-            } else if (r < 0 && errno == EINTR) {
-                continue;
-            } else {
-                return r < 0 && errno == EAGAIN;
-            }
-        }
-        return true;
-    };
-    auto feedChild = [&] {
-        while (child.input >= 0 && !toChild.Empty()) {
-            const ssize_t r = write(child.input, toChild.Front(), toChild.Size());
-            if (r > 0) {
-                toChild.Consume(static_cast<size_t>(r));
-            } else if (r < 0 && errno == EINTR) {
-                continue;
-            } else if (r < 0 && errno == EAGAIN) {
-                return;
-            } else {
-                // The command closed its input: what is left, and all that
-                // comes later, has no reader.
-                toChild.Clear();
-                CloseFd(child.input);
-            }
-        }
-    };
-    // Takes whole frames from fromWsl; false on a frame wsl.exe never sends.
-    auto parseFrames = [&] {
-        while (fromWsl.Size() >= HeaderSize) {
-            const relay::FrameHeader h = relay::DecodeHeader(fromWsl.Front());
-            if (h.length > MaxPayload) return false;
-            if (fromWsl.Size() < HeaderSize + h.length) break;
-            if (h.type == FrameType::Stdin) {
-                if (child.input >= 0) toChild.Append(fromWsl.Front() + HeaderSize, h.length);
-            } else if (h.type == FrameType::StdinEnd) {
-                stdinEnded = true;
-            } else {
-                return false;
-            }
-            fromWsl.Consume(HeaderSize + h.length);
-        }
-        return true;
-    };
-    auto receive = [&] {
-        unsigned char* space = fromWsl.Grow(MaxPayload * 4);
-        ssize_t r;
-        do {
-            r = recv(sock, space, MaxPayload * 4, 0);
-        } while (r < 0 && errno == EINTR);
-        fromWsl.Shrink(MaxPayload * 4 - (r > 0 ? static_cast<size_t>(r) : 0));
-        if (r > 0) return parseFrames();
-        return r < 0 && errno == EAGAIN;
-    };
+    int Add(int fd, short events) {
+        fds[n] = pollfd{fd, events, 0};
+        return fd >= 0 && events != 0 ? static_cast<int>(n++) : -1;
+    }
+    short Returned(int i) const { return i >= 0 ? fds[i].revents : 0; }
+};
+
+// Relays between the connection and the running command until the command
+// has ended and both of its output streams are at their end.
+class RelaySession {
+public:
+    RelaySession(int sock, Child& child) : sock_(sock), child_(child), terminalOpen_(child.terminal >= 0) {
+        SetNonBlocking(sock);
+    }
+    // False when the connection is lost or broken: nobody is left to read
+    // the command.
+    bool Run();
+    int ExitCode() const noexcept { return exitCode_; }
+
+private:
+    bool Turn();
+    bool ReadStream(int fd, FrameType type);
+    bool FlushToWsl();
+    void FeedChild();
+    bool ParseFrames();
+    bool Receive();
+    void DrainTerminal();
+    void Reap();
+
+    const int sock_;
+    Child& child_;
+    ByteQueue toWsl_;    // framed output
+    ByteQueue toChild_;  // standard input not yet taken by the command
+    ByteQueue fromWsl_;  // received, not yet parsed
+    bool stdinEnded_ = false;
+    bool exited_ = false;
     // Whatever is written to the terminal is thrown away, so that a writer
     // never waits on it; its end (it has none while the slave is held here)
     // only stops the reading, since a closed master hangs the command up.
-    bool terminalOpen = child.terminal >= 0;
-    auto drainTerminal = [&] {
-        unsigned char discard[4096];
-        for (;;) {
-            const ssize_t r = read(child.terminal, discard, sizeof discard);
-            if (r > 0 || (r < 0 && errno == EINTR)) continue;
-            if (r == 0 || errno != EAGAIN) terminalOpen = false;
-            return;
-        }
-    };
-    auto reap = [&] {
-        int status = 0;
-        if (!exited && waitpid(child.pid, &status, WNOHANG) == child.pid) {
-            exited = true;
-            exitCode = ExitCodeOf(status);
-        }
-    };
+    bool terminalOpen_;
+    int exitCode_ = 1;
+};
 
-    reap();  // it may have ended before the signal handler was in place
+bool RelaySession::Run() {
+    Reap();  // it may have ended before the signal handler was in place
     for (;;) {
-        feedChild();
-        if (stdinEnded && toChild.Empty()) CloseFd(child.input);
+        FeedChild();
+        if (stdinEnded_ && toChild_.Empty()) CloseFd(child_.input);
         // Done when the command has ended, its streams are drained and all
         // of their frames are on their way: the exit code must come last.
-        if (child.output < 0 && child.error < 0 && exited && toWsl.Empty()) return true;
+        if (child_.output < 0 && child_.error < 0 && exited_ && toWsl_.Empty()) return true;
+        if (!Turn()) return false;
+    }
+}
 
-        pollfd fds[6];
-        nfds_t n = 0;
-        const bool roomForOutput = toWsl.Size() < HighWater;
-        auto add = [&](int fd, short events) {
-            fds[n] = pollfd{fd, events, 0};
-            return fd >= 0 && events != 0 ? static_cast<int>(n++) : -1;
-        };
-        const int iSock = add(sock, static_cast<short>((toChild.Size() < HighWater ? POLLIN : 0) |
-                                                       (toWsl.Empty() ? 0 : POLLOUT)));
-        const int iOut = add(child.output, roomForOutput ? POLLIN : 0);
-        const int iErr = add(child.error, roomForOutput ? POLLIN : 0);
-        const int iIn = add(child.input, toChild.Empty() ? 0 : POLLOUT);
-        const int iSig = add(g_childSignal[0], POLLIN);
-        const int iTerminal = add(child.terminal, terminalOpen ? POLLIN : 0);
-        if (poll(fds, n, -1) < 0) {
-            if (errno == EINTR) continue;
+// Waits for whatever may go on now and does it; false when the connection
+// is lost.
+bool RelaySession::Turn() {
+    PollSet set;
+    const bool roomForOutput = toWsl_.Size() < HighWater;
+    const int iSock = set.Add(sock_, static_cast<short>((toChild_.Size() < HighWater ? POLLIN : 0) |
+                                                        (toWsl_.Empty() ? 0 : POLLOUT)));
+    const int iOut = set.Add(child_.output, roomForOutput ? POLLIN : 0);
+    const int iErr = set.Add(child_.error, roomForOutput ? POLLIN : 0);
+    const int iIn = set.Add(child_.input, toChild_.Empty() ? 0 : POLLOUT);
+    const int iSig = set.Add(g_childSignal[0], POLLIN);
+    const int iTerminal = set.Add(child_.terminal, terminalOpen_ ? POLLIN : 0);
+    if (poll(set.fds, set.n, -1) < 0) return errno == EINTR;
+
+    if (set.Returned(iSig)) {
+        char drain[64];
+        while (read(g_childSignal[0], drain, sizeof drain) > 0) {
+        }
+        Reap();
+    }
+    if (set.Returned(iOut) && !ReadStream(child_.output, FrameType::Stdout)) CloseFd(child_.output);
+    if (set.Returned(iErr) && !ReadStream(child_.error, FrameType::Stderr)) CloseFd(child_.error);
+    if (set.Returned(iIn)) FeedChild();
+    if (set.Returned(iTerminal)) DrainTerminal();
+    if ((set.Returned(iSock) & (POLLIN | POLLHUP | POLLERR)) && !Receive()) return false;
+    return FlushToWsl();
+}
+
+// Reads one piece of a command stream straight into a frame; false at its end.
+bool RelaySession::ReadStream(int fd, FrameType type) {
+    unsigned char* frame = toWsl_.Grow(HeaderSize + MaxPayload);
+    ssize_t r;
+    do {
+        r = read(fd, frame + HeaderSize, MaxPayload);
+    } while (r < 0 && errno == EINTR);
+    if (r > 0) {
+        relay::EncodeHeader(frame, type, static_cast<uint32_t>(r));
+        toWsl_.Shrink(MaxPayload - static_cast<size_t>(r));
+        return true;
+    }
+    toWsl_.Shrink(HeaderSize + MaxPayload);
+    return r < 0 && errno == EAGAIN;
+}
+
+bool RelaySession::FlushToWsl() {
+    while (!toWsl_.Empty()) {
+        const ssize_t r = send(sock_, toWsl_.Front(), toWsl_.Size(), MSG_NOSIGNAL);
+        if (r > 0) {
+            toWsl_.Consume(static_cast<size_t>(r));
+        } else if (r < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return r < 0 && errno == EAGAIN;
+        }
+    }
+    return true;
+}
+
+void RelaySession::FeedChild() {
+    while (child_.input >= 0 && !toChild_.Empty()) {
+        const ssize_t r = write(child_.input, toChild_.Front(), toChild_.Size());
+        if (r > 0) {
+            toChild_.Consume(static_cast<size_t>(r));
+        } else if (r < 0 && errno == EINTR) {
+            continue;
+        } else if (r < 0 && errno == EAGAIN) {
+            return;
+        } else {
+            // The command closed its input: what is left, and all that
+            // comes later, has no reader.
+            toChild_.Clear();
+            CloseFd(child_.input);
+        }
+    }
+}
+
+// Takes whole frames from fromWsl_; false on a frame wsl.exe never sends.
+bool RelaySession::ParseFrames() {
+    while (fromWsl_.Size() >= HeaderSize) {
+        const relay::FrameHeader h = relay::DecodeHeader(fromWsl_.Front());
+        if (h.length > MaxPayload) return false;
+        if (fromWsl_.Size() < HeaderSize + h.length) break;
+        if (h.type == FrameType::Stdin) {
+            if (child_.input >= 0) toChild_.Append(fromWsl_.Front() + HeaderSize, h.length);
+        } else if (h.type == FrameType::StdinEnd) {
+            stdinEnded_ = true;
+        } else {
             return false;
         }
-        auto ready = [&](int i) { return i >= 0 && fds[i].revents != 0; };
+        fromWsl_.Consume(HeaderSize + h.length);
+    }
+    return true;
+}
 
-        if (ready(iSig)) {
-            char drain[64];
-            while (read(g_childSignal[0], drain, sizeof drain) > 0) {
-            }
-            reap();
-        }
-        if (ready(iOut) && !readStream(child.output, FrameType::Stdout)) CloseFd(child.output);
-        if (ready(iErr) && !readStream(child.error, FrameType::Stderr)) CloseFd(child.error);
-        if (ready(iIn)) feedChild();
-        if (ready(iTerminal)) drainTerminal();
-        if (ready(iSock)) {
-            if ((fds[iSock].revents & (POLLIN | POLLHUP | POLLERR)) && !receive()) return false;
-        }
-        if (!flushToWsl()) return false;
+bool RelaySession::Receive() {
+    unsigned char* space = fromWsl_.Grow(MaxPayload * 4);
+    ssize_t r;
+    do {
+        r = recv(sock_, space, MaxPayload * 4, 0);
+    } while (r < 0 && errno == EINTR);
+    fromWsl_.Shrink(MaxPayload * 4 - (r > 0 ? static_cast<size_t>(r) : 0));
+    if (r > 0) return ParseFrames();
+    return r < 0 && errno == EAGAIN;
+}
+
+void RelaySession::DrainTerminal() {
+    unsigned char discard[4096];
+    for (;;) {
+        const ssize_t r = read(child_.terminal, discard, sizeof discard);
+        if (r > 0 || (r < 0 && errno == EINTR)) continue;
+        if (r == 0 || errno != EAGAIN) terminalOpen_ = false;
+        return;
+    }
+}
+
+void RelaySession::Reap() {
+    int status = 0;
+    if (!exited_ && waitpid(child_.pid, &status, WNOHANG) == child_.pid) {
+        exited_ = true;
+        exitCode_ = ExitCodeOf(status);
     }
 }
 
@@ -494,63 +577,71 @@ void HangUp(Child& child) {
     }
 }
 
-}  // namespace
 
-int main() {
-    KeepStandardSlotsTaken();
-    CloseStrayDescriptors();
-
+// The port and token wsl.exe put in the environment, taken out of it: the
+// command has no business with the token.
+bool TakeConnectionDetails(unsigned& port, std::string& token) {
     const char* portText = getenv(relay::PortVariable);
     const char* tokenText = getenv(relay::TokenVariable);
-    if (!portText || !tokenText || strlen(tokenText) != relay::TokenLength) {
-        fprintf(stderr, "wsl-relay: to be started by wsl.exe only\n");
-        return 2;
-    }
-    const unsigned port = static_cast<unsigned>(strtoul(portText, nullptr, 10));
-    const std::string token = tokenText;
-    // The command has no business with the token.
+    if (!portText || !tokenText || strlen(tokenText) != relay::TokenLength) return false;
+    port = static_cast<unsigned>(strtoul(portText, nullptr, 10));
+    token = tokenText;
     unsetenv(relay::PortVariable);
     unsetenv(relay::TokenVariable);
+    return true;
+}
 
+// A lost connection shows as a failed send, not as SIGPIPE; a command's end
+// wakes the relay's poll through g_childSignal.
+bool WatchSignals() {
     signal(SIGPIPE, SIG_IGN);
-    if (pipe2(g_childSignal, O_CLOEXEC | O_NONBLOCK) < 0) return 1;
+    if (pipe2(g_childSignal, O_CLOEXEC | O_NONBLOCK) < 0) return false;
     struct sigaction onChild {};
     onChild.sa_handler = OnChildSignal;
     onChild.sa_flags = SA_RESTART | SA_NOCLDSTOP;
     sigaction(SIGCHLD, &onChild, nullptr);
+    return true;
+}
 
+// Connects, proves the token and receives the command line: wsl.exe answers
+// a proven token with it, a refused one with a closed connection. -1 when
+// any of that fails.
+int ConnectForCommand(unsigned port, const std::string& token, std::string& commandLine) {
     const int sock = ConnectToWsl(port);
-    if (sock < 0) return 1;
-    if (!SendFrame(sock, FrameType::Hello, token.data(), token.size())) return 1;
-
-    // wsl.exe answers a proven token with the command line; a refused one
-    // with a closed connection.
+    if (sock < 0) return -1;
     unsigned char header[HeaderSize];
-    if (!RecvExact(sock, header, HeaderSize, AnswerTimeoutMs)) return 1;
+    if (!SendFrame(sock, FrameType::Hello, token.data(), token.size()) ||
+        !RecvExact(sock, header, HeaderSize, AnswerTimeoutMs)) {
+        return -1;
+    }
     const relay::FrameHeader h = relay::DecodeHeader(header);
-    if (h.type != FrameType::Command || h.length > MaxPayload) return 1;
-    std::string commandLine(h.length, '\0');
-    if (!RecvExact(sock, reinterpret_cast<unsigned char*>(commandLine.data()), h.length, AnswerTimeoutMs)) return 1;
+    if (h.type != FrameType::Command || h.length > MaxPayload) return -1;
+    commandLine.assign(h.length, '\0');
+    if (!RecvExact(sock, reinterpret_cast<unsigned char*>(commandLine.data()), h.length, AnswerTimeoutMs)) return -1;
+    return sock;
+}
 
+bool SendExitCode(int sock, int exitCode) {
+    unsigned char code[4];
+    relay::PutUint32(code, static_cast<uint32_t>(exitCode));
+    return SendFrame(sock, FrameType::Exit, code, sizeof code);
+}
+
+// Runs the command and relays it to its end; the relay's exit code.
+int RunCommand(int sock, const std::string& commandLine) {
     Child child;
     if (!StartCommand(SplitCommandLine(commandLine), child)) {
         const char message[] = "wsl-relay: cannot start the command\n";
-        unsigned char code[4];
-        relay::PutUint32(code, 1);
         SendFrame(sock, FrameType::Stderr, message, sizeof message - 1);
-        SendFrame(sock, FrameType::Exit, code, sizeof code);
+        SendExitCode(sock, 1);
         return 1;
     }
-
-    int exitCode = 1;
-    if (!Relay(sock, child, exitCode)) {
+    RelaySession session(sock, child);
+    if (!session.Run()) {
         HangUp(child);
         return 1;
     }
-
-    unsigned char code[4];
-    relay::PutUint32(code, static_cast<uint32_t>(exitCode));
-    if (!SendFrame(sock, FrameType::Exit, code, sizeof code)) return 1;
+    if (!SendExitCode(sock, session.ExitCode())) return 1;
     // Closing with unread input pending would reset the connection and could
     // take the exit code with it: let wsl.exe close first.
     shutdown(sock, SHUT_WR);
@@ -561,4 +652,23 @@ int main() {
     }
     close(sock);
     return 0;
+}
+
+}  // namespace
+
+int main() {
+    KeepStandardSlotsTaken();
+    CloseStrayDescriptors();
+
+    unsigned port = 0;
+    std::string token;
+    if (!TakeConnectionDetails(port, token)) {
+        fprintf(stderr, "wsl-relay: to be started by wsl.exe only\n");
+        return 2;
+    }
+    if (!WatchSignals()) return 1;
+    std::string commandLine;
+    const int sock = ConnectForCommand(port, token, commandLine);
+    if (sock < 0) return 1;
+    return RunCommand(sock, commandLine);
 }
