@@ -178,6 +178,7 @@ TEST_F(OutputPumps, WithoutATranscriptThePumpsBeepAndReportTheEnd) {
     const std::vector<BeepRecord> beeps = TakeBeeps();
     EXPECT_EQ(std::ranges::count_if(beeps, IsEndBeep), 1);
     EXPECT_EQ(Transcript(), L"");
+    EXPECT_EQ(spareFeed_.UnshownChars(), 0u);  // nor kept for a transcript that will never come
 }
 
 // The feed's wake window cannot be made (its parent is gone): the main
