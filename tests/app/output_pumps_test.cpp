@@ -92,14 +92,15 @@ TEST_F(OutputPumps, LinesOfBothStreamsReachTheTranscriptWithTheirBeeps) {
 // next. Each part below is read before the next is written, so the reads
 // end inside a character on both streams and between CR and LF on stderr.
 TEST_F(OutputPumps, EachStreamKeepsItsUnfinishedLineAndCharacterAcrossReads) {
-    Gate firstWritten, firstRead, secondWritten, secondRead;
+    Gate firstWritten, firstRead, secondWritten, secondRead, lineEnded;
     StartShell(L"out:" + Hex("caf\xC3") + L" err:" + Hex("ab\xE2\x82") + firstWritten.Signal() + firstRead.Await() +
                L"out:" + Hex("\xA9\n") + L" err:" + Hex("\xAC\r") + secondWritten.Signal() + secondRead.Await() +
-               L"err:" + Hex("\n") + L" exit:0");
+               L"err:" + Hex("\n") + lineEnded.Await() + L"exit:0");
     ASSERT_TRUE(PumpUntil([&] { return firstWritten.IsOpen() && NothingPending(); }));
     firstRead.Open();
     ASSERT_TRUE(PumpUntil([&] { return secondWritten.IsOpen() && NothingPending(); }));
     ASSERT_TRUE(OpenWhenShown(secondRead, L"\r\ncaf\u00E9\n"));
+    ASSERT_TRUE(OpenWhenShown(lineEnded, L"\r\ncaf\u00E9\n\r\nab\u20AC"));  // a read of one byte ends it
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(Transcript(), std::wstring(L"\r\ncaf\u00E9\n\r\nab\u20AC") + Closed);
     ExpectLineBeeps(1, 1);
@@ -144,12 +145,13 @@ TEST_F(OutputPumps, ABurstOfStderrLinesLeftAtExitIsShownInOrderAndItsBeepsStaySo
 // beep once that piece is shown. The waits below dispatch no messages: the
 // transcript shows only what the test delivers.
 TEST_F(OutputPumps, AtTheBoundThePumpWaitsForItsOldestPieceAlone) {
-    const std::wstring a = L"\r\na\n", b = L"\r\nb\n\r\nc\n\r\nd\n", c = L"\r\ne\n\r\nf\n";
+    const std::wstring a = L"\r\na\n", b = L"\r\nb\n\r\nc\n\r\nd\n", c = L"\r\ne\n\r\nf\n", d = L"\r\ng\n";
     pumps_.maxUnshownChars = a.size() + b.size();  // a and b fill it; c waits
     HoldPaints(feed_, a.size());                    // one part is a, whole
-    Gate aHanded, bHanded, cWritten, cHanded;
+    Gate aHanded, bHanded, cWritten, cHanded, dWritten;
     StartShell(L"out:" + Hex("a\n") + aHanded.Await() + L"out:" + Hex("b\nc\nd\n") + bHanded.Await() + L"out:" +
-               Hex("e\nf\n") + cWritten.Signal() + cHanded.Await() + L"exit:0");
+               Hex("e\nf\n") + cWritten.Signal() + cHanded.Await() + L"out:" + Hex("g\n") + dWritten.Signal() +
+               L"exit:0");
     ASSERT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() == a.size(); }));
     aHanded.Open();
     ASSERT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() == a.size() + b.size(); }));
@@ -162,9 +164,15 @@ TEST_F(OutputPumps, AtTheBoundThePumpWaitsForItsOldestPieceAlone) {
         << feed_.UnshownChars();
     EXPECT_TRUE(support::WaitUntil([&] { return !TakeBeeps().empty(); })) << "a's line got no beep";
     cHanded.Open();
+    // b and c fill the bound again: d waits for b, and only for b.
+    ASSERT_TRUE(support::WaitUntil([&] { return dWritten.IsOpen() && NothingPending(); }));
+    EXPECT_TRUE(support::NothingWithin(500, [&] { return feed_.UnshownChars() > b.size() + c.size(); }));
+    ASSERT_TRUE(PumpUntil([&] { return Transcript() == a + b; }, support::Patience, [&] { feed_.Deliver(); }));
+    EXPECT_TRUE(support::WaitUntil([&] { return feed_.UnshownChars() == c.size() + d.size(); }))
+        << feed_.UnshownChars();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(Transcript(), a + b + c + Closed);
-    ExpectLineBeeps(6, 0);
+    EXPECT_EQ(Transcript(), a + b + c + d + Closed);
+    ExpectLineBeeps(7, 0);
 }
 
 // With no transcript control, nothing is shown, but the pumps go on: a beep
