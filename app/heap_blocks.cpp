@@ -5,8 +5,9 @@
 namespace app {
 namespace {
 
-// The process heap stands in if the private one could not be created, or
-// no read buffer could ever be had and the shell's streams would stay unread.
+// The process heap stands in if the private one could not be created:
+// without it no read buffer could ever be had, and the shell's streams would
+// stay unread.
 HANDLE BlockHeap() noexcept {
     const HANDLE heap = Console().heap;
     return heap ? heap : GetProcessHeap();

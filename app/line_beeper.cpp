@@ -2,7 +2,6 @@
 
 #include "app/console_beep.h"
 #include "app/clock.h"
-#include "app/clock.h"
 
 #include <cmath>
 
